@@ -1,0 +1,83 @@
+#include "common/windows_error.h"
+
+#include <cwctype>
+#include <optional>
+
+#include "common/unique_handle.h"
+
+namespace {
+
+// The system's text for the code, or nothing when it has none.
+std::optional<std::wstring> SystemErrorText(DWORD code) {
+  UniqueLocalMemory buffer;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.receive()), 0, nullptr);
+  if (length == 0 || !buffer) {
+    return std::nullopt;
+  }
+  return std::wstring(static_cast<const wchar_t*>(buffer.get()), length);
+}
+
+}  // namespace
+
+std::string WideToUtf8(std::wstring_view text) {
+  if (text.empty()) {
+    return {};
+  }
+  const int length = static_cast<int>(text.size());
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  if (needed <= 0) {
+    return {};
+  }
+  std::string utf8(static_cast<std::size_t>(needed), '\0');
+  const int written =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), needed, nullptr, nullptr);
+  if (written <= 0) {
+    return {};
+  }
+  utf8.resize(static_cast<std::size_t>(written));
+  return utf8;
+}
+
+std::wstring TrimErrorText(std::wstring text, ErrorTextTrim trim) {
+  while (!text.empty()) {
+    const wchar_t last = text.back();
+    const bool line_break = last == L'\r' || last == L'\n';
+    if (!line_break && (trim == ErrorTextTrim::kTrailingLineBreaks || !std::iswspace(last))) {
+      break;
+    }
+    text.pop_back();
+  }
+  return text;
+}
+
+std::string WindowsErrorFallbackText(DWORD code) {
+  return "Windows error " + std::to_string(code);
+}
+
+namespace tunnel_helper {
+
+std::string DescribeWindowsError(DWORD code) {
+  std::optional<std::wstring> text = SystemErrorText(code);
+  if (!text) {
+    return WindowsErrorFallbackText(code);
+  }
+  return WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingSpace));
+}
+
+}  // namespace tunnel_helper
+
+namespace app {
+
+std::string DescribeWindowsError(DWORD code) {
+  std::optional<std::wstring> text = SystemErrorText(code);
+  std::string utf8;
+  if (text) {
+    utf8 = WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingLineBreaks));
+  }
+  return utf8.empty() ? WindowsErrorFallbackText(code) : utf8;
+}
+
+}  // namespace app
