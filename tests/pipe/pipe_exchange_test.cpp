@@ -1,0 +1,172 @@
+// The app's client against the service host under the real service control manager.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/tunnel_helper_client.h"
+#include "tests/pipe/pipe_test_support.h"
+
+namespace {
+
+using pipe_test::EchoRequestOfSize;
+using pipe_test::Fingerprint;
+
+constexpr char kUnavailable[] =
+    "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
+
+class PipeExchangeTest : public pipe_test::HelperServiceTest {};
+
+TEST_F(PipeExchangeTest, RequestsUpToTheLimitArriveByteForByte) {
+  for (const std::size_t size : {std::size_t{40}, std::size_t{4096}, std::size_t{4097},
+                                 std::size_t{10000}, std::size_t{65536}, std::size_t{73728}}) {
+    const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
+    ASSERT_EQ(request.size(), size);
+    const app::HelperResponse response = app::SendHelperRequest(request);
+    EXPECT_TRUE(response.ok) << size << ": " << response.message;
+    EXPECT_EQ(response.message, Fingerprint(request)) << size;
+  }
+}
+
+TEST_F(PipeExchangeTest, OversizedRequestsAreAnsweredAfterTheirRestIsRead) {
+  for (const std::size_t size : {std::size_t{73729}, std::size_t{300000}}) {
+    const app::HelperResponse response = app::SendHelperRequest(EchoRequestOfSize(size));
+    EXPECT_FALSE(response.ok) << size;
+    EXPECT_EQ(response.message, "Request exceeded the maximum supported size.") << size;
+  }
+  // The service goes on serving.
+  const std::string request = EchoRequestOfSize(100);
+  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+}
+
+TEST_F(PipeExchangeTest, EmptyRequestIsAnsweredNotLeftWaiting) {
+  const app::HelperResponse response = app::SendHelperRequest("");
+  EXPECT_FALSE(response.ok);
+  EXPECT_EQ(response.message, "Received an empty request.");
+}
+
+TEST_F(PipeExchangeTest, ZeroLengthMessageFromARawClient) {
+  UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+  ASSERT_TRUE(pipe);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(pipe.get(), "", 0, &written, nullptr));
+  EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, nullptr),
+            R"({"ok":false,"message":"Received an empty request."})");
+}
+
+TEST_F(PipeExchangeTest, OnlyTheFirstMessageIsTheRequest) {
+  UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+  ASSERT_TRUE(pipe);
+  const std::string first = EchoRequestOfSize(60, 1);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(pipe.get(), first.data(), static_cast<DWORD>(first.size()), &written,
+                        nullptr));
+  ASSERT_TRUE(WriteFile(pipe.get(), "{\"command\":\"fail\"}", 18, &written, nullptr));
+  EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, nullptr),
+            R"({"ok":true,"message":")" + Fingerprint(first) + "\"}");
+}
+
+TEST_F(PipeExchangeTest, ClientThatConnectsAndLeavesDoesNotDisturbTheNext) {
+  for (int i = 0; i < 3; ++i) {
+    UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    ASSERT_TRUE(pipe);
+  }
+  const std::string request = EchoRequestOfSize(50);
+  const app::HelperResponse response = app::SendHelperRequest(request);
+  EXPECT_TRUE(response.ok) << response.message;
+  EXPECT_EQ(response.message, Fingerprint(request));
+}
+
+TEST_F(PipeExchangeTest, SilentClientIsCutOffAndTheNextOneServed) {
+  UniqueFileHandle silent = pipe_test::ConnectRawClient();
+  ASSERT_TRUE(silent);
+  // The next client waits for the instance within its own 5 s budget.
+  const ULONGLONG started = GetTickCount64();
+  const std::string request = EchoRequestOfSize(80);
+  const app::HelperResponse response = app::SendHelperRequest(request);
+  EXPECT_TRUE(response.ok) << response.message;
+  EXPECT_EQ(response.message, Fingerprint(request));
+  EXPECT_LT(GetTickCount64() - started, 5000u);
+  // The silent client has been let go.
+  std::string error;
+  EXPECT_FALSE(app::ReadPipeMessage(silent.get(), 1000, &error).has_value());
+  EXPECT_EQ(error.rfind("Failed to read from the tunnel helper pipe: ", 0), 0u) << error;
+}
+
+TEST_F(PipeExchangeTest, ResponsesUpToTheClientsLimit) {
+  struct Case {
+    std::size_t size;
+    bool ok;
+    std::string message_start;
+  };
+  const Case cases[] = {
+      {5000, true, "xxxx"},
+      {131072, true, "xxxx"},
+      {131073, false, "Tunnel helper response exceeded the maximum supported size."},
+  };
+  for (const Case& c : cases) {
+    const app::HelperResponse response =
+        app::SendHelperRequest(EncodeHelperRequest("respond", std::to_string(c.size)));
+    EXPECT_EQ(response.ok, c.ok) << c.size;
+    EXPECT_EQ(response.message.rfind(c.message_start, 0), 0u) << c.size;
+    if (c.ok) {
+      EXPECT_EQ(response.message.size() + 24, c.size);
+    }
+  }
+  // A client that gave up on an oversized answer does not block the next one.
+  const std::string request = EchoRequestOfSize(40);
+  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+}
+
+TEST_F(PipeExchangeTest, ServiceAnswersPassThrough) {
+  const app::HelperResponse status = app::SendHelperRequest(EncodeHelperRequest("status", "3"));
+  EXPECT_TRUE(status.ok);
+  EXPECT_EQ(status.statusRaw, 3);
+  const app::HelperResponse failed = app::SendHelperRequest(EncodeHelperRequest("fail", "Nope."));
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.message, "Nope.");
+  EXPECT_FALSE(failed.statusRaw.has_value());
+  const app::HelperResponse bare = app::SendHelperRequest(EncodeHelperRequest("fail", ""));
+  EXPECT_EQ(bare.message, "ZEQ VPN tunnel helper request failed.");
+}
+
+TEST_F(PipeExchangeTest, StoppedServiceIsUnavailable) {
+  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  const app::HelperResponse response = app::SendHelperRequest(R"({"command":"status"})");
+  EXPECT_FALSE(response.ok);
+  EXPECT_EQ(response.message, kUnavailable);
+  EXPECT_FALSE(response.statusRaw.has_value());
+}
+
+// Every request gets its own answer: nothing lost, nothing unavailable, nothing mixed up.
+TEST_F(PipeExchangeTest, ThousandRequestsInARowAndFourClientsInParallel) {
+  for (unsigned i = 0; i < 1000; ++i) {
+    const std::string request = EchoRequestOfSize(40 + i % 300, i);
+    const app::HelperResponse response = app::SendHelperRequest(request);
+    ASSERT_EQ(response.message, Fingerprint(request)) << "request " << i;
+  }
+  std::atomic<int> answered{0};
+  std::vector<std::string> failures(4);
+  std::vector<std::thread> clients;
+  for (unsigned client = 0; client < 4; ++client) {
+    clients.emplace_back([client, &answered, &failures] {
+      for (unsigned i = 0; i < 250; ++i) {
+        const std::string request = EchoRequestOfSize(40 + (client * 250 + i) % 500, client * 1000 + i);
+        const app::HelperResponse response = app::SendHelperRequest(request);
+        if (!response.ok || response.message != Fingerprint(request)) {
+          failures[client] = "client " + std::to_string(client) + " request " + std::to_string(i) +
+                             ": " + response.message;
+          return;
+        }
+        ++answered;
+      }
+    });
+  }
+  for (std::thread& t : clients) t.join();
+  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
+  EXPECT_EQ(answered.load(), 1000);
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// Shared set-up for the tests that run the helper service under the real service control manager.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "common/helper_protocol.h"
+
+#include "common/helper_names.h"
+#include "tests/support/windows_service.h"
+
+namespace pipe_test {
+
+// Registers "DAVIZATunnelHelper" to run `program`, starts it, and stops it again after the test,
+// also when the test fails.
+class HelperServiceTest : public ::testing::Test {
+ protected:
+  explicit HelperServiceTest(std::wstring program = L"test_helper_service.exe")
+      : program_(std::move(program)) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+    ASSERT_EQ(test_support::RegisterService(kHelperServiceName, program_), "");
+    if (start_on_set_up_) {
+      ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
+    }
+  }
+
+  void TearDown() override { EXPECT_TRUE(test_support::StopServiceAndWait(kHelperServiceName)); }
+
+  bool start_on_set_up_ = true;
+
+ private:
+  std::wstring program_;
+};
+
+}  // namespace pipe_test
+
+#include "common/unique_handle.h"
+
+namespace pipe_test {
+
+// A client that talks to the pipe by hand, as a misbehaving or foreign client would.
+inline UniqueFileHandle ConnectRawClient() {
+  if (!WaitNamedPipeW(kHelperPipeName, 5000)) return {};
+  UniqueFileHandle pipe(CreateFileW(kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+  if (pipe) {
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
+  }
+  return pipe;
+}
+
+// What "echo" answers for a request: its size and FNV-1a hash.
+inline std::string Fingerprint(std::string_view bytes) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  char text[64];
+  std::snprintf(text, sizeof(text), "%zu:%016llx", bytes.size(),
+                static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// An "echo" request of exactly `size` bytes whose config varies with `seed`.
+inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
+  const std::size_t frame = EncodeHelperRequest("echo", "").size();
+  std::string config(size > frame ? size - frame : 0, 'a');
+  for (std::size_t i = 0; i < config.size(); ++i) {
+    config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);  // Nothing that needs escaping.
+  }
+  return EncodeHelperRequest("echo", config);
+}
+
+}  // namespace pipe_test

@@ -1,0 +1,59 @@
+// The service host with a request handler made for tests: it reports what it received and can be
+// told to take its time or to answer with a response of a given size.
+//   "echo"     ok, message "<request bytes>:<FNV-1a hash of the request, hex>"
+//   "sleep"    waits <config> ms, then ok with message "slept"
+//   "respond"  ok with a message that makes the encoded response exactly <config> bytes
+//   "status"   ok with statusRaw <config>
+//   "fail"     ok false with message <config>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/helper_json.h"
+#include "tunnel_helper/service_host.h"
+
+namespace {
+
+std::string Fingerprint(std::string_view bytes) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : bytes) {
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  char text[64];
+  std::snprintf(text, sizeof(text), "%zu:%016llx", bytes.size(),
+                static_cast<unsigned long long>(hash));
+  return text;
+}
+
+tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
+  const std::string command = FindJsonStringField(request, "command").value_or("");
+  const std::string config = FindJsonStringField(request, "config").value_or("");
+  tunnel_helper::HelperResponse response;
+  response.ok = true;
+  if (command == "echo") {
+    response.message = Fingerprint(request);
+  } else if (command == "sleep") {
+    Sleep(static_cast<DWORD>(std::strtoul(config.c_str(), nullptr, 10)));
+    response.message = "slept";
+  } else if (command == "respond") {
+    const std::size_t total = std::strtoul(config.c_str(), nullptr, 10);
+    const std::size_t frame = std::string(R"({"ok":true,"message":""})").size();
+    response.message.assign(total > frame ? total - frame : 1, 'x');
+  } else if (command == "status") {
+    response.statusRaw = static_cast<std::uint32_t>(std::strtoul(config.c_str(), nullptr, 10));
+  } else if (command == "fail") {
+    response.ok = false;
+    response.message = config;
+  } else {
+    return MakeFailureResponse("Unsupported tunnel helper command.");
+  }
+  return response;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  return tunnel_helper::RunServiceHost(AnswerForTests);
+}

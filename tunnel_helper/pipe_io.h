@@ -1,0 +1,61 @@
+// Bounded overlapped I/O on the service's pipe instance. The instance is opened for overlapped
+// I/O so that no wait on a client can outlast the service's stop or a client's silence.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "common/unique_handle.h"
+
+namespace tunnel_helper {
+
+struct PipeIoResult {
+  bool ok = false;
+  DWORD error = ERROR_SUCCESS;  // When !ok: the operation's error, ERROR_TIMEOUT or
+                                // ERROR_OPERATION_ABORTED (cut short by the stop event).
+  DWORD bytes = 0;              // Bytes moved, also for a read that ends with ERROR_MORE_DATA.
+};
+
+// A point in GetTickCount64() time after which a wait gives up.
+class Deadline {
+ public:
+  explicit Deadline(DWORD milliseconds_from_now) noexcept;
+  [[nodiscard]] DWORD RemainingMs() const noexcept;
+
+ private:
+  ULONGLONG end_;
+};
+
+// One pipe instance with the event its operations complete on. Every operation waits for its own
+// completion before it returns, so one OVERLAPPED and one event serve them all in turn.
+class PipeInstance {
+ public:
+  PipeInstance(UniqueFileHandle pipe, UniqueHandle event) noexcept;
+
+  [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
+
+  // Waits for a client. Returns ok once one is connected; ERROR_OPERATION_ABORTED when the stop
+  // event was set first (which wins when both are).
+  [[nodiscard]] PipeIoResult Connect(HANDLE stop_event) noexcept;
+
+  // Both give up at the deadline, and when `stop_event` is given, once it is set.
+  [[nodiscard]] PipeIoResult Read(void* buffer, DWORD size, const Deadline& deadline,
+                                  HANDLE stop_event) noexcept;
+  [[nodiscard]] PipeIoResult Write(const void* data, DWORD size, const Deadline& deadline) noexcept;
+
+  // Waits until the client closes its end (or sends anything at all), at most until the deadline.
+  void WaitForClientToClose(const Deadline& deadline) noexcept;
+
+  [[nodiscard]] bool Disconnect() noexcept;
+
+ private:
+  void Prepare() noexcept;
+  PipeIoResult Finish(BOOL started, const Deadline* deadline, HANDLE stop_event) noexcept;
+
+  UniqueFileHandle pipe_;
+  UniqueHandle event_;
+  OVERLAPPED overlapped_{};
+};
+
+}  // namespace tunnel_helper

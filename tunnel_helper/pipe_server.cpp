@@ -1,0 +1,137 @@
+#include "tunnel_helper/pipe_server.h"
+
+#include <sddl.h>
+
+#include <array>
+#include <utility>
+
+#include "common/helper_names.h"
+#include "common/windows_error.h"
+
+namespace tunnel_helper {
+namespace {
+
+// Creates the one instance of the pipe under its security descriptor. FILE_FLAG_FIRST_PIPE_INSTANCE
+// keeps the service from joining a pipe another process created first, which would then receive
+// some of the clients' requests (and their private keys).
+std::optional<PipeInstance> CreatePipeInstance() {
+  UniqueLocalMemory descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kHelperPipeSddl, SDDL_REVISION_1,
+                                                            descriptor.receive(), nullptr) ||
+      !descriptor) {
+    return std::nullopt;
+  }
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor = descriptor.get();
+  attributes.bInheritHandle = FALSE;
+
+  UniqueFileHandle pipe(CreateNamedPipeW(
+      kHelperPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+      kPipeBufferBytes, kPipeBufferBytes, 0, &attributes));
+  if (!pipe) {
+    return std::nullopt;
+  }
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!event) {
+    return std::nullopt;
+  }
+  return PipeInstance(std::move(pipe), std::move(event));
+}
+
+bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+}  // namespace
+
+std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
+                                             std::string* error_text, HANDLE stop_event) {
+  const Deadline deadline(kClientIoTimeoutMs);
+  std::array<char, kPipeReadChunkBytes> buffer{};
+  std::string request;
+  bool oversized = false;
+  for (;;) {
+    const PipeIoResult read = instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()),
+                                            deadline, stop_event);
+    if (!oversized && read.bytes > 0) {
+      request.append(buffer.data(), read.bytes);
+      if (request.size() > limit) {
+        // Keep reading to the end of the message, so that a client still writing it is not
+        // left waiting for a service that waits for it to take the answer.
+        oversized = true;
+        request.clear();
+        request.shrink_to_fit();
+      }
+    }
+    if (read.ok || read.error != ERROR_MORE_DATA) {
+      if (oversized) {
+        if (error_text) *error_text = "Request exceeded the maximum supported size.";
+        return std::nullopt;
+      }
+      if (!read.ok) {
+        if (error_text) {
+          *error_text = "Failed to read request from the tunnel helper pipe: " +
+                        DescribeWindowsError(read.error);
+        }
+        return std::nullopt;
+      }
+      if (request.empty()) {
+        if (error_text) *error_text = "Received an empty request.";
+        return std::nullopt;
+      }
+      return request;
+    }
+  }
+}
+
+void ServeConnection(PipeInstance& instance, RequestHandler handler, HANDLE stop_event) {
+  std::string error_text;
+  const std::optional<std::string> request =
+      ReadHelperRequest(instance, kMaxHelperRequestBytes, &error_text, stop_event);
+  const HelperResponse response = request ? handler(*request) : MakeFailureResponse(error_text);
+  const std::string text = EncodeHelperResponse(response);
+
+  // The stop event does not cut these waits short: the request has been carried out, and
+  // disconnecting now would throw away the part of its answer the client has not read yet.
+  const Deadline deadline(kClientIoTimeoutMs);
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const PipeIoResult write = instance.Write(text.data() + written,
+                                              static_cast<DWORD>(text.size() - written), deadline);
+    if (!write.ok) {
+      return;
+    }
+    written += write.bytes;
+  }
+  instance.WaitForClientToClose(deadline);
+}
+
+void RunPipeServer(HANDLE stop_event, RequestHandler handler) {
+  std::optional<PipeInstance> instance;
+  while (!IsSet(stop_event)) {
+    if (!instance) {
+      instance = CreatePipeInstance();
+      if (!instance) {
+        // Another process may hold the name; try again, but leave at once on a stop.
+        WaitForSingleObject(stop_event, kPipeRetryDelayMs);
+        continue;
+      }
+    }
+    const PipeIoResult connect = instance->Connect(stop_event);
+    if (connect.ok) {
+      ServeConnection(*instance, handler, stop_event);
+    } else if (IsSet(stop_event)) {
+      return;
+    } else if (connect.error != ERROR_NO_DATA) {
+      instance.reset();  // A client that came and went leaves ERROR_NO_DATA; anything else is a
+      continue;          // broken instance.
+    }
+    // The same instance waits for the next client, so that there is never a moment without a
+    // pipe in which a client would find none (or another process could create the name).
+    if (!instance->Disconnect()) {
+      instance.reset();
+    }
+  }
+}
+
+}  // namespace tunnel_helper

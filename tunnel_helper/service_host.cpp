@@ -1,0 +1,106 @@
+#include "tunnel_helper/service_host.h"
+
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "common/helper_names.h"
+#include "common/unique_handle.h"
+
+namespace tunnel_helper {
+namespace {
+
+// One per process. The handler is fixed before the dispatcher starts; the stop event exists from
+// ServiceMain's start until the pipe thread has ended, and the control handler only runs in that
+// time, because no control is accepted before SERVICE_RUNNING is reported.
+struct ServiceHostState {
+  RequestHandler handler = nullptr;
+  ServiceStatusReporter status;
+  // Guards stop_event between ServiceMain, which creates and closes it, and the control handler,
+  // which sets it.
+  std::mutex stop_mutex;
+  UniqueHandle stop_event;
+  UniqueHandle pipe_thread;
+};
+
+ServiceHostState& HostState() {
+  static ServiceHostState state;
+  return state;
+}
+
+void CloseStopEvent(ServiceHostState& host) {
+  std::lock_guard lock(host.stop_mutex);
+  host.stop_event.reset();
+}
+
+}  // namespace
+
+void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) {
+  HostState().status.Report(state, win32_exit_code, wait_hint);
+}
+
+DWORD WINAPI PipeServerThread(LPVOID /*unused*/) {
+  ServiceHostState& host = HostState();
+  RunPipeServer(host.stop_event.get(), host.handler);
+  return 0;
+}
+
+void WINAPI ServiceControlHandler(DWORD control) {
+  if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) {
+    return;
+  }
+  ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, kStatusWaitHintMs);
+  ServiceHostState& host = HostState();
+  std::lock_guard lock(host.stop_mutex);
+  if (host.stop_event) {
+    SetEvent(host.stop_event.get());
+  }
+}
+
+void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
+  ServiceHostState& host = HostState();
+  const SERVICE_STATUS_HANDLE handle =
+      RegisterServiceCtrlHandlerW(kHelperServiceName, ServiceControlHandler);
+  if (handle == nullptr) {
+    return;
+  }
+  host.status.Attach(handle);
+  ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, kStatusWaitHintMs);
+
+  UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!stop_event) {
+    ReportServiceStatus(SERVICE_STOPPED, GetLastError(), 0);
+    return;
+  }
+  {
+    std::lock_guard lock(host.stop_mutex);
+    host.stop_event = std::move(stop_event);
+  }
+  host.pipe_thread.reset(CreateThread(nullptr, 0, PipeServerThread, nullptr, 0, nullptr));
+  if (!host.pipe_thread) {
+    const DWORD error = GetLastError();
+    CloseStopEvent(host);
+    ReportServiceStatus(SERVICE_STOPPED, error, 0);
+    return;
+  }
+  ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
+
+  WaitForSingleObject(host.pipe_thread.get(), INFINITE);
+  host.pipe_thread.reset();
+  CloseStopEvent(host);
+  ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
+}
+
+int RunServiceHost(RequestHandler handler) {
+  HostState().handler = handler;
+  std::wstring name = kHelperServiceName;  // The table wants a writable string.
+  const SERVICE_TABLE_ENTRYW table[] = {{name.data(), ServiceMain}, {nullptr, nullptr}};
+  if (StartServiceCtrlDispatcherW(table)) {
+    return 0;
+  }
+  const DWORD error = GetLastError();
+  // Started by hand rather than by the service control manager: nothing to do.
+  return error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT ? 0 : static_cast<int>(error);
+}
+
+}  // namespace tunnel_helper
