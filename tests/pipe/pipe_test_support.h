@@ -11,6 +11,7 @@
 #include "common/helper_protocol.h"
 
 #include "common/helper_names.h"
+#include "tests/pipe/fingerprint.h"
 #include "tests/support/windows_service.h"
 
 namespace pipe_test {
@@ -54,16 +55,6 @@ inline UniqueFileHandle ConnectRawClient() {
     SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
   }
   return pipe;
-}
-
-// What "echo" answers for a request: its size and FNV-1a hash.
-inline std::string Fingerprint(std::string_view bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  char text[64];
-  std::snprintf(text, sizeof(text), "%zu:%016llx", bytes.size(),
-                static_cast<unsigned long long>(hash));
-  return text;
 }
 
 // An "echo" request of exactly `size` bytes whose config varies with `seed`.

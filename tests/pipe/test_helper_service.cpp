@@ -7,25 +7,14 @@
 //   "fail"     ok false with message <config>
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "common/helper_json.h"
+#include "tests/pipe/fingerprint.h"
 #include "tunnel_helper/service_host.h"
 
 namespace {
-
-std::string Fingerprint(std::string_view bytes) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const char c : bytes) {
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  }
-  char text[64];
-  std::snprintf(text, sizeof(text), "%zu:%016llx", bytes.size(),
-                static_cast<unsigned long long>(hash));
-  return text;
-}
 
 tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
   const std::string command = FindJsonStringField(request, "command").value_or("");
@@ -33,7 +22,7 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
   tunnel_helper::HelperResponse response;
   response.ok = true;
   if (command == "echo") {
-    response.message = Fingerprint(request);
+    response.message = pipe_test::Fingerprint(request);
   } else if (command == "sleep") {
     Sleep(static_cast<DWORD>(std::strtoul(config.c_str(), nullptr, 10)));
     response.message = "slept";
