@@ -1,0 +1,141 @@
+#include "tunnel_helper/tunnel_commands.h"
+
+#include <string>
+
+#include "common/helper_json.h"
+#include "tunnel_helper/tunnel_config_store.h"
+#include "tunnel_helper/tunnel_names.h"
+#include "tunnel_helper/tunnel_service_state.h"
+#include "tunnel_helper/wireguard_runner.h"
+
+namespace {
+
+constexpr char kMissingConfig[] = "Missing WireGuard config for the tunnel helper.";
+constexpr char kWireGuardMissing[] =
+    "WireGuard for Windows is missing. Reinstall ZEQ VPN to restore the bundled WireGuard "
+    "dependency and try again.";
+constexpr char kInstallFailed[] = "WireGuard couldn't install the tunnel.";
+constexpr char kUninstallFailed[] = "WireGuard couldn't uninstall the tunnel.";
+
+tunnel_helper::HelperResponse Succeed(std::uint32_t state) {
+  return {.ok = true, .message = {}, .statusRaw = state};
+}
+
+// The sentence, then two line feeds and the detail when there is one.
+tunnel_helper::HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
+  std::string message = sentence;
+  if (!detail.empty()) {
+    message += "\n\n";
+    message += detail;
+  }
+  return MakeFailureResponse(std::move(message));
+}
+
+WireGuardRunResult UninstallTunnel(const std::wstring& program) {
+  return RunWireGuardCommand(program, {L"/uninstalltunnelservice", kTunnelName});
+}
+
+}  // namespace
+
+tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request) {
+  const std::optional<std::string> command = FindJsonStringField(request, "command");
+  if (!command) {
+    return MakeFailureResponse("Missing command for the tunnel helper.");
+  }
+  if (*command == "status") {
+    return GetTunnelStatus();
+  }
+  if (*command == "stop") {
+    return StopTunnel();
+  }
+  if (*command == "start") {
+    const std::optional<std::string> config = FindJsonStringField(request, "config");
+    if (!config) {
+      return MakeFailureResponse(kMissingConfig);
+    }
+    return StartTunnel(*config);
+  }
+  return MakeFailureResponse("Unsupported tunnel helper command.");
+}
+
+tunnel_helper::HelperResponse StartTunnel(std::string_view config) {
+  if (config.empty()) {
+    return MakeFailureResponse(kMissingConfig);
+  }
+  if (config.size() > kMaxWireGuardConfigBytes) {
+    return MakeFailureResponse("WireGuard config exceeded the maximum supported size.");
+  }
+  // The config is stored before anything else is checked, so it is replaced even when a later
+  // step fails.
+  std::string store_error;
+  if (!WriteWireGuardConfig(config, store_error)) {
+    return MakeFailureResponse(std::move(store_error));
+  }
+  const std::optional<std::wstring> program = FindWireGuardExe();
+  if (!program) {
+    return MakeFailureResponse(kWireGuardMissing);
+  }
+  // Removes a tunnel left from before; on a machine where none is installed WireGuard reports a
+  // failure, so the outcome says nothing and is not looked at.
+  UninstallTunnel(*program);
+
+  const WireGuardRunResult install =
+      RunWireGuardCommand(*program, {L"/installtunnelservice", kWireGuardConfigPath});
+  if (!install.started) {
+    return MakeFailureResponse(install.text);
+  }
+  if (install.exitCode != 0) {
+    return FailWithDetail(kInstallFailed, install.text);
+  }
+  std::string wait_error;
+  if (!WaitForTunnelServiceState(kTunnelStateRunning, kTunnelServiceWaitTimeoutMs, wait_error)) {
+    return FailWithDetail(kInstallFailed, wait_error);
+  }
+  return Succeed(kTunnelStateRunning);
+}
+
+tunnel_helper::HelperResponse StopTunnel() {
+  std::string query_error;
+  const std::uint32_t initial_state = QueryTunnelServiceState(query_error);
+  if (!query_error.empty()) {
+    return MakeFailureResponse(std::move(query_error));
+  }
+  if (initial_state == kTunnelStateNotRunning) {
+    // WireGuard is neither looked for nor run, so this holds without WireGuard too.
+    return Succeed(kTunnelStateNotRunning);
+  }
+  const std::optional<std::wstring> program = FindWireGuardExe();
+  if (!program) {
+    return MakeFailureResponse(kWireGuardMissing);
+  }
+  const WireGuardRunResult uninstall = UninstallTunnel(*program);
+  if (!uninstall.started) {
+    return MakeFailureResponse(uninstall.text);
+  }
+  if (uninstall.exitCode != 0) {
+    // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
+    std::string requery_error;
+    const std::uint32_t state = QueryTunnelServiceState(requery_error);
+    if (!requery_error.empty()) {
+      return MakeFailureResponse(std::move(requery_error));
+    }
+    if (state != kTunnelStateNotRunning) {
+      return FailWithDetail(kUninstallFailed, uninstall.text);
+    }
+  }
+  std::string wait_error;
+  if (!WaitForTunnelServiceState(kTunnelStateNotRunning, kTunnelServiceWaitTimeoutMs,
+                                 wait_error)) {
+    return FailWithDetail(kUninstallFailed, wait_error);
+  }
+  return Succeed(kTunnelStateNotRunning);
+}
+
+tunnel_helper::HelperResponse GetTunnelStatus() {
+  std::string query_error;
+  const std::uint32_t state = QueryTunnelServiceState(query_error);
+  if (!query_error.empty()) {
+    return MakeFailureResponse(std::move(query_error));
+  }
+  return Succeed(state);
+}

@@ -1,0 +1,24 @@
+// The service's request handler: the commands "start", "stop" and "status" on the one tunnel.
+// Runs on the pipe server's thread, one request at a time; a command blocks for the whole of its
+// WireGuard runs and waits (up to about 15 s each). Never throws: every outcome is a response.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "common/helper_protocol.h"
+
+// The largest config accepted, in bytes of the decoded string.
+inline constexpr std::size_t kMaxWireGuardConfigBytes = 65536;
+
+// Reads "command" (and for "start" "config") from the request text and carries the command out.
+tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request);
+
+// Stores the config, removes any earlier tunnel, installs the tunnel and waits until it runs.
+tunnel_helper::HelperResponse StartTunnel(std::string_view config);
+
+// Removes the tunnel if its service runs and waits until it no longer does.
+tunnel_helper::HelperResponse StopTunnel();
+
+// Whether the tunnel service runs.
+tunnel_helper::HelperResponse GetTunnelStatus();

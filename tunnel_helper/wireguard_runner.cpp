@@ -1,0 +1,99 @@
+#include "tunnel_helper/wireguard_runner.h"
+
+#include "common/unique_handle.h"
+#include "common/windows_error.h"
+#include "tunnel_helper/command_line.h"
+
+namespace {
+
+// Reads until the last write end is closed, that is until the program and everything that
+// inherited its output have finished writing.
+std::string ReadToEnd(HANDLE read_end) {
+  std::string output;
+  char buffer[kCaptureReadChunkBytes];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(read_end, buffer, sizeof(buffer), &read, nullptr) || read == 0) {
+      break;
+    }
+    output.append(buffer, read);
+  }
+  return output;
+}
+
+void TrimTrailingLineBreaks(std::string& text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) {
+    text.pop_back();
+  }
+}
+
+}  // namespace
+
+std::optional<std::wstring> FindWireGuardExe() {
+  for (const wchar_t* candidate : kWireGuardExeCandidates) {
+    const DWORD attributes = GetFileAttributesW(candidate);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return candidate;
+    }
+  }
+  return std::nullopt;
+}
+
+WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
+                                       const std::vector<std::wstring>& arguments) {
+  WireGuardRunResult result;
+
+  SECURITY_ATTRIBUTES inheritable{};
+  inheritable.nLength = sizeof(inheritable);
+  inheritable.bInheritHandle = TRUE;
+  UniqueHandle read_end;
+  UniqueHandle write_end;
+  if (!CreatePipe(read_end.receive(), write_end.receive(), &inheritable, 0)) {
+    result.text =
+        "Failed to create the capture pipe: " + tunnel_helper::DescribeWindowsError(GetLastError());
+    return result;
+  }
+  // Only the write end may reach the child: a read end held open there would keep the pipe from
+  // ever reporting end of file.
+  if (!SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
+    result.text = "Failed to prepare the capture pipe: " +
+                  tunnel_helper::DescribeWindowsError(GetLastError());
+    return result;
+  }
+
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  std::wstring command_line = BuildCommandLine(program, arguments);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = write_end.get();
+  startup.hStdError = write_end.get();
+  PROCESS_INFORMATION process{};
+  const BOOL created =
+      CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                     CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const DWORD create_error = GetLastError();
+  // Our copy of the write end goes at once, so that end of file means the child's copy is closed.
+  write_end.reset();
+  if (!created) {
+    result.text =
+        "Failed to start the WireGuard command: " + tunnel_helper::DescribeWindowsError(create_error);
+    return result;
+  }
+  const UniqueHandle process_handle(process.hProcess);
+  const UniqueHandle thread_handle(process.hThread);
+  result.started = true;
+
+  // Drain before waiting: a child that fills the pipe would otherwise never exit.
+  result.text = ReadToEnd(read_end.get());
+  WaitForSingleObject(process_handle.get(), INFINITE);
+  DWORD exit_code = 0;
+  if (GetExitCodeProcess(process_handle.get(), &exit_code)) {
+    result.exitCode = exit_code;
+  }
+  TrimTrailingLineBreaks(result.text);
+  return result;
+}
