@@ -1,0 +1,69 @@
+#include "app/tunnel_channel.h"
+
+#include <utility>
+
+#ifdef _WIN32
+#include "app/tunnel_helper_client.h"
+#endif
+
+namespace app {
+namespace {
+
+// "start" and "stop" succeed without a value.
+void AnswerWithoutValue(const HelperResponse& response, const char* error_code,
+            flutter::MethodResult<>& result) {
+  if (!response.ok) {
+    result.Error(error_code, response.message);
+  } else {
+    result.Success();
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> GetStringArgument(const flutter::MethodCall<>& call,
+                                             std::string_view key) {
+  const auto* arguments = call.arguments();
+  if (arguments == nullptr) return std::nullopt;
+  const auto* map = std::get_if<flutter::EncodableMap>(arguments);
+  if (map == nullptr) return std::nullopt;
+  const auto entry = map->find(flutter::EncodableValue(std::string(key)));
+  if (entry == map->end()) return std::nullopt;
+  const auto* text = std::get_if<std::string>(&entry->second);
+  if (text == nullptr) return std::nullopt;
+  return *text;
+}
+
+void HandleTunnelMethodCallWith(const HelperRequestSender& send, const flutter::MethodCall<>& call,
+                                std::unique_ptr<flutter::MethodResult<>> result) {
+  const std::string& method = call.method_name();
+  if (method == "start") {
+    const std::optional<std::string> config = GetStringArgument(call, "config");
+    if (!config || config->empty()) {
+      result->Error("bad_args", "Missing config");
+      return;
+    }
+    // The text goes on unchanged; the service checks it.
+    AnswerWithoutValue(send(EncodeHelperRequest("start", *config)), "start_failed", *result);
+  } else if (method == "stop") {
+    AnswerWithoutValue(send(EncodeHelperRequest("stop")), "stop_failed", *result);
+  } else if (method == "status") {
+    const HelperResponse response = send(EncodeHelperRequest("status"));
+    if (!response.ok) {
+      result->Error("status_failed", response.message);
+      return;
+    }
+    result->Success(flutter::EncodableValue(response.statusRaw.value_or(0)));
+  } else {
+    result->NotImplemented();
+  }
+}
+
+#ifdef _WIN32
+void HandleTunnelMethodCall(const flutter::MethodCall<>& call,
+                            std::unique_ptr<flutter::MethodResult<>> result) {
+  HandleTunnelMethodCallWith(&SendHelperRequest, call, std::move(result));
+}
+#endif
+
+}  // namespace app
