@@ -58,7 +58,8 @@ tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request) {
   return MakeFailureResponse("Unsupported tunnel helper command.");
 }
 
-tunnel_helper::HelperResponse StartTunnel(std::string_view config) {
+tunnel_helper::HelperResponse StartTunnel(std::string_view config,
+                                          const TunnelCommandOptions& options) {
   if (config.empty()) {
     return MakeFailureResponse(kMissingConfig);
   }
@@ -88,15 +89,15 @@ tunnel_helper::HelperResponse StartTunnel(std::string_view config) {
     return FailWithDetail(kInstallFailed, install.text);
   }
   std::string wait_error;
-  if (!WaitForTunnelServiceState(kTunnelStateRunning, kTunnelServiceWaitTimeoutMs, wait_error)) {
+  if (!WaitForTunnelServiceState(kTunnelStateRunning, options.waitLimitMs, wait_error)) {
     return FailWithDetail(kInstallFailed, wait_error);
   }
   return Succeed(kTunnelStateRunning);
 }
 
-tunnel_helper::HelperResponse StopTunnel() {
+tunnel_helper::HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t initial_state = QueryTunnelServiceState(query_error);
+  const std::uint32_t initial_state = options.queryState(query_error);
   if (!query_error.empty()) {
     return MakeFailureResponse(std::move(query_error));
   }
@@ -115,7 +116,7 @@ tunnel_helper::HelperResponse StopTunnel() {
   if (uninstall.exitCode != 0) {
     // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
     std::string requery_error;
-    const std::uint32_t state = QueryTunnelServiceState(requery_error);
+    const std::uint32_t state = options.queryState(requery_error);
     if (!requery_error.empty()) {
       return MakeFailureResponse(std::move(requery_error));
     }
@@ -124,16 +125,15 @@ tunnel_helper::HelperResponse StopTunnel() {
     }
   }
   std::string wait_error;
-  if (!WaitForTunnelServiceState(kTunnelStateNotRunning, kTunnelServiceWaitTimeoutMs,
-                                 wait_error)) {
+  if (!WaitForTunnelServiceState(kTunnelStateNotRunning, options.waitLimitMs, wait_error)) {
     return FailWithDetail(kUninstallFailed, wait_error);
   }
   return Succeed(kTunnelStateNotRunning);
 }
 
-tunnel_helper::HelperResponse GetTunnelStatus() {
+tunnel_helper::HelperResponse GetTunnelStatus(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t state = QueryTunnelServiceState(query_error);
+  const std::uint32_t state = options.queryState(query_error);
   if (!query_error.empty()) {
     return MakeFailureResponse(std::move(query_error));
   }

@@ -1,0 +1,80 @@
+#include "standins/wireguard/directives.h"
+
+#include <charconv>
+
+namespace {
+
+constexpr std::string_view kDirectivePrefix = "# standin:";
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string_view::npos) {
+    return {};
+  }
+  const std::size_t end = text.find_last_not_of(" \t\r");
+  return text.substr(begin, end - begin + 1);
+}
+
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit visit) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    visit(Trim(text.substr(0, end)));
+    if (end == std::string_view::npos) {
+      break;
+    }
+    text.remove_prefix(end + 1);
+  }
+}
+
+DWORD ToNumber(std::string_view text) {
+  DWORD value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+void Apply(std::string_view key, std::string_view value, StandInDirectives& directives) {
+  if (key == "install-exit") {
+    directives.installExit = ToNumber(value);
+  } else if (key == "install-output") {
+    directives.installOutput.emplace_back(value);
+  } else if (key == "install-error") {
+    directives.installError.emplace_back(value);
+  } else if (key == "install-output-lines") {
+    directives.installOutputLines = ToNumber(value);
+  } else if (key == "start-delay-ms") {
+    directives.startDelayMs = ToNumber(value);
+  } else if (key == "uninstall-action") {
+    directives.uninstallAction = value == "keep"          ? UninstallAction::kKeep
+                                 : value == "delete-only" ? UninstallAction::kDeleteOnly
+                                                          : UninstallAction::kRemove;
+  } else if (key == "uninstall-exit") {
+    directives.uninstallExit = ToNumber(value);
+  } else if (key == "uninstall-output") {
+    directives.uninstallOutput.emplace_back(value);
+  }
+}
+
+}  // namespace
+
+StandInDirectives ParseDirectives(std::string_view config) {
+  StandInDirectives directives;
+  ForEachLine(config, [&](std::string_view line) {
+    if (!line.starts_with(kDirectivePrefix)) {
+      return;
+    }
+    const std::string_view body = line.substr(kDirectivePrefix.size());
+    const std::size_t equals = body.find('=');
+    if (equals == std::string_view::npos) {
+      return;
+    }
+    Apply(Trim(body.substr(0, equals)), Trim(body.substr(equals + 1)), directives);
+  });
+  return directives;
+}
+
+bool HasInterfaceSection(std::string_view config) {
+  bool found = false;
+  ForEachLine(config, [&](std::string_view line) { found = found || line == "[Interface]"; });
+  return found;
+}

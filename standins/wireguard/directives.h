@@ -1,0 +1,43 @@
+// How a test tells the stand-in to misbehave: comment lines in the tunnel's config,
+//
+//   # standin: <key> = <value>
+//
+// which the product passes through unread. Keys:
+//   install-exit         exit code of "/installtunnelservice"; not 0: exit after the output
+//                        below without installing anything
+//   install-output       a line the install run prints on standard output (repeatable)
+//   install-error        a line the install run prints on standard error (repeatable)
+//   install-output-lines the install run also prints "line 1" ... "line <n>", one per line
+//   start-delay-ms       the tunnel service stays START_PENDING this long before RUNNING
+//   uninstall-action     "remove" (the default: stop and delete the service), "keep" (touch
+//                        nothing) or "delete-only" (mark the service for deletion, leave it
+//                        running)
+//   uninstall-exit       exit code of "/uninstalltunnelservice" after its action (default 0)
+//   uninstall-output     a line the uninstall run prints on standard output (repeatable)
+// Every printed line ends with a carriage return and a line feed. Unknown keys are ignored.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class UninstallAction { kRemove, kKeep, kDeleteOnly };
+
+struct StandInDirectives {
+  DWORD installExit = 0;
+  std::vector<std::string> installOutput;
+  std::vector<std::string> installError;
+  DWORD installOutputLines = 0;
+  DWORD startDelayMs = 0;
+  UninstallAction uninstallAction = UninstallAction::kRemove;
+  DWORD uninstallExit = 0;
+  std::vector<std::string> uninstallOutput;
+};
+
+StandInDirectives ParseDirectives(std::string_view config);
+
+// Whether the config has a line "[Interface]" (blanks around it allowed), as every tunnel config
+// must.
+bool HasInterfaceSection(std::string_view config);

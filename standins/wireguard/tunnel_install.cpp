@@ -1,0 +1,169 @@
+#include "standins/wireguard/tunnel_install.h"
+
+#include <shellapi.h>
+
+#include "common/unique_handle.h"
+#include "common/windows_error.h"
+#include "standins/wireguard/directives.h"
+#include "standins/wireguard/output.h"
+
+namespace {
+
+// Removing a tunnel waits this long for its service to stop.
+constexpr DWORD kStopWaitMs = 10000;
+
+DWORD Fail(const std::string& line, DWORD exit_code = 1) {
+  WriteStandard(STD_ERROR_HANDLE, line + "\r\n");
+  return exit_code;
+}
+
+DWORD FailWithError(const std::string& sentence, DWORD error) {
+  return Fail(sentence + ": " + tunnel_helper::DescribeWindowsError(error));
+}
+
+std::wstring OwnPath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// The config path the installed service was given on its command line.
+std::wstring ConfigPathOfService(SC_HANDLE service) {
+  DWORD needed = 0;
+  QueryServiceConfigW(service, nullptr, 0, &needed);
+  std::string buffer(needed, '\0');
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  if (needed == 0 || !QueryServiceConfigW(service, config, needed, &needed)) {
+    return {};
+  }
+  int count = 0;
+  const UniqueLocalMemory arguments(CommandLineToArgvW(config->lpBinaryPathName, &count));
+  if (!arguments || count < 3) {
+    return {};
+  }
+  return static_cast<wchar_t**>(arguments.get())[2];
+}
+
+StandInDirectives DirectivesOfService(SC_HANDLE service) {
+  const std::wstring config_path = ConfigPathOfService(service);
+  DWORD error = 0;
+  const std::optional<std::string> config =
+      config_path.empty() ? std::nullopt : ReadWholeFile(config_path, error);
+  return config ? ParseDirectives(*config) : StandInDirectives{};
+}
+
+bool WaitUntilStopped(SC_HANDLE service) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
+      return true;
+    }
+    if (GetTickCount() - start > kStopWaitMs) {
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
+}  // namespace
+
+std::wstring TunnelNameOfConfig(const std::wstring& config_path) {
+  std::wstring name = config_path.substr(config_path.find_last_of(L"\\/") + 1);
+  const std::size_t dot = name.find_last_of(L'.');
+  return dot == std::wstring::npos ? name : name.substr(0, dot);
+}
+
+DWORD InstallTunnelService(const std::wstring& config_path) {
+  DWORD error = 0;
+  const std::optional<std::string> config = ReadWholeFile(config_path, error);
+  if (!config) {
+    return FailWithError("Unable to read the configuration file", error);
+  }
+  const StandInDirectives directives = ParseDirectives(*config);
+  std::string output = JoinLines(directives.installOutput);
+  for (DWORD line = 1; line <= directives.installOutputLines; ++line) {
+    output += "line " + std::to_string(line) + "\r\n";
+  }
+  WriteStandard(STD_OUTPUT_HANDLE, output);
+  WriteStandard(STD_ERROR_HANDLE, JoinLines(directives.installError));
+  if (directives.installExit != 0) {
+    return directives.installExit;
+  }
+  if (!HasInterfaceSection(*config)) {
+    return Fail("Invalid configuration: the [Interface] section is missing.");
+  }
+
+  const std::wstring tunnel_name = TunnelNameOfConfig(config_path);
+  const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
+  const std::wstring command_line =
+      L"\"" + OwnPath() + L"\" " + kTunnelServiceSwitch + L" \"" + config_path + L"\"";
+  const UniqueServiceHandle manager(
+      OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
+  if (!manager) {
+    return FailWithError("Unable to open the service manager", GetLastError());
+  }
+  const UniqueServiceHandle service(CreateServiceW(
+      manager.get(), service_name.c_str(), (L"WireGuard Tunnel: " + tunnel_name).c_str(),
+      SERVICE_START | SERVICE_QUERY_STATUS | DELETE, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, command_line.c_str(), nullptr, nullptr, nullptr,
+      nullptr, nullptr));
+  if (!service) {
+    const DWORD create_error = GetLastError();
+    if (create_error == ERROR_SERVICE_EXISTS) {
+      return Fail("Tunnel \"" + WideToUtf8(tunnel_name) + "\" is already installed.");
+    }
+    return FailWithError("Unable to create the tunnel service", create_error);
+  }
+  if (!StartServiceW(service.get(), 0, nullptr)) {
+    const DWORD start_error = GetLastError();
+    DeleteService(service.get());
+    return FailWithError("Unable to start the tunnel service", start_error);
+  }
+  return 0;
+}
+
+DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
+  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) {
+    return FailWithError("Unable to open the service manager", GetLastError());
+  }
+  const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
+  const UniqueServiceHandle service(
+      OpenServiceW(manager.get(), service_name.c_str(),
+                   SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG | DELETE));
+  if (!service) {
+    const DWORD open_error = GetLastError();
+    if (open_error == ERROR_SERVICE_DOES_NOT_EXIST) {
+      return Fail("Tunnel \"" + WideToUtf8(tunnel_name) + "\" is not installed.");
+    }
+    return FailWithError("Unable to open the tunnel service", open_error);
+  }
+  const StandInDirectives directives = DirectivesOfService(service.get());
+  WriteStandard(STD_OUTPUT_HANDLE, JoinLines(directives.uninstallOutput));
+  switch (directives.uninstallAction) {
+    case UninstallAction::kKeep:
+      break;
+    case UninstallAction::kDeleteOnly:
+      DeleteService(service.get());
+      break;
+    case UninstallAction::kRemove: {
+      SERVICE_STATUS status{};
+      ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+      if (!WaitUntilStopped(service.get())) {
+        return Fail("The tunnel service did not stop.");
+      }
+      if (!DeleteService(service.get())) {
+        return FailWithError("Unable to delete the tunnel service", GetLastError());
+      }
+      break;
+    }
+  }
+  return directives.uninstallExit;
+}
