@@ -1,6 +1,7 @@
 // The service's request handler: the commands "start", "stop" and "status" on the one tunnel.
 // Runs on the pipe server's thread, one request at a time; a command blocks for the whole of its
-// WireGuard runs and waits (up to about 15 s each). Never throws: every outcome is a response.
+// WireGuard runs and waits (up to about 15 s each). Every outcome, bad input included, is a
+// response; only running out of memory throws (std::bad_alloc).
 #pragma once
 
 #include <windows.h>

@@ -115,8 +115,12 @@ TEST(QuoteCommandLineArgument, EveryArgumentParsesBackUnchanged) {
 
 TEST(BuildCommandLine, ArgumentListsParseBackUnchanged) {
   for (const std::vector<std::wstring>& arguments : command_line_cases::ArgumentLists()) {
+    // A program name without blanks or quotes parses as itself under these rules too.
     const std::wstring line = BuildCommandLine(L"prog.exe", arguments);
-    const std::vector<std::wstring> parsed = ParseArguments(line.substr(line.find(L' ') + 1));
+    std::vector<std::wstring> parsed = ParseArguments(line);
+    ASSERT_FALSE(parsed.empty());
+    EXPECT_EQ(parsed.front(), L"prog.exe");
+    parsed.erase(parsed.begin());
     ASSERT_EQ(parsed, arguments) << testing::PrintToString(line);
   }
 }

@@ -71,12 +71,19 @@ TEST_F(FindWireGuardExeTest, FirstExistingFileOfTheTwoLocations) {
 }
 
 TEST_F(WireGuardRunnerTest, OneLineAndExitCodeOfAFailedRun) {
-  const WireGuardRunResult run = InstallWith(
+  const WireGuardRunResult install = InstallWith(
       "# standin: install-exit = 1\r\n"
       "# standin: install-output = Configuration rejected.\r\n");
-  EXPECT_TRUE(run.started);
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.text, "Configuration rejected.");
+  EXPECT_TRUE(install.started);
+  EXPECT_EQ(install.exitCode, 1u);
+  EXPECT_EQ(install.text, "Configuration rejected.");
+
+  // Nothing installed: the stand-in's own failure, a line on standard error.
+  const WireGuardRunResult uninstall =
+      RunWireGuardCommand(kWireGuardExe, {L"/uninstalltunnelservice", L"daviza"});
+  EXPECT_TRUE(uninstall.started);
+  EXPECT_EQ(uninstall.exitCode, 1u);
+  EXPECT_EQ(uninstall.text, "Tunnel \"daviza\" is not installed.");
 }
 
 TEST_F(WireGuardRunnerTest, OutputAndErrorShareOnePipeAndKeepInnerLineBreaks) {
