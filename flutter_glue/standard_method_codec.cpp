@@ -14,6 +14,12 @@ namespace {
 constexpr std::uint8_t kSuccessEnvelope = 0;
 constexpr std::uint8_t kErrorEnvelope = 1;
 
+// Written where a value is absent. Taken by reference so that a present value is never copied.
+const EncodableValue& NullValue() {
+  static const EncodableValue null_value;
+  return null_value;
+}
+
 }  // namespace
 
 const StandardMethodCodec& StandardMethodCodec::GetInstance(
@@ -50,7 +56,7 @@ std::unique_ptr<std::vector<std::uint8_t>> StandardMethodCodec::EncodeMethodCall
   auto encoded = std::make_unique<std::vector<std::uint8_t>>();
   ByteBufferStreamWriter stream(encoded.get());
   serializer_->WriteValue(EncodableValue(method_call.method_name()), &stream);
-  serializer_->WriteValue(method_call.arguments() ? *method_call.arguments() : EncodableValue(),
+  serializer_->WriteValue(method_call.arguments() ? *method_call.arguments() : NullValue(),
                           &stream);
   return encoded;
 }
@@ -60,7 +66,7 @@ std::unique_ptr<std::vector<std::uint8_t>> StandardMethodCodec::EncodeSuccessEnv
   auto encoded = std::make_unique<std::vector<std::uint8_t>>();
   ByteBufferStreamWriter stream(encoded.get());
   stream.WriteByte(kSuccessEnvelope);
-  serializer_->WriteValue(result ? *result : EncodableValue(), &stream);
+  serializer_->WriteValue(result ? *result : NullValue(), &stream);
   return encoded;
 }
 
@@ -71,9 +77,9 @@ std::unique_ptr<std::vector<std::uint8_t>> StandardMethodCodec::EncodeErrorEnvel
   ByteBufferStreamWriter stream(encoded.get());
   stream.WriteByte(kErrorEnvelope);
   serializer_->WriteValue(EncodableValue(error_code), &stream);
-  serializer_->WriteValue(error_message.empty() ? EncodableValue() : EncodableValue(error_message),
+  serializer_->WriteValue(error_message.empty() ? NullValue() : EncodableValue(error_message),
                           &stream);
-  serializer_->WriteValue(error_details ? *error_details : EncodableValue(), &stream);
+  serializer_->WriteValue(error_details ? *error_details : NullValue(), &stream);
   return encoded;
 }
 
