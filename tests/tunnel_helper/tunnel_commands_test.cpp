@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/helper_protocol.h"
+#include "common/windows_error.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 #include "tunnel_helper/system_category_message.h"
 
@@ -187,19 +188,35 @@ TEST_F(TunnelCommandsTest, InstallFailuresCarryWireGuardsOutput) {
   }
 }
 
+// The error Windows gives for starting `program`, found by trying it here.
+DWORD ErrorStarting(const wchar_t* program) {
+  std::wstring command_line = L"wireguard.exe";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(program, command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                     nullptr, nullptr, &startup, &process)) {
+    TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ERROR_SUCCESS;
+  }
+  return GetLastError();
+}
+
 TEST_F(TunnelCommandsTest, WireGuardThatCannotStart) {
   ASSERT_TRUE(tunnel_test::PlaceBrokenWireGuard(kWireGuardExe));
-  const std::string prefix = "{\"ok\":false,\"message\":\"Failed to start the WireGuard command: ";
+  const DWORD error = ErrorStarting(kWireGuardExe);
+  ASSERT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+  const std::string not_started =
+      Failure("Failed to start the WireGuard command: " + tunnel_helper::DescribeWindowsError(error));
   const std::string config = TunnelConfig();
-  const std::string started = Start(config);
-  EXPECT_EQ(started.rfind(prefix, 0), 0u) << started;
-  EXPECT_GT(started.size(), prefix.size() + 2);
+  EXPECT_EQ(Start(config), not_started);
   EXPECT_EQ(ReadFileBytes(kConfigPath), config);
 
   ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(config));
   ASSERT_TRUE(tunnel_test::WaitUntilTunnelServiceRuns());
-  const std::string stopped = Stop();
-  EXPECT_EQ(stopped.rfind(prefix, 0), 0u) << stopped;
+  EXPECT_EQ(Stop(), not_started);
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
 }
 
