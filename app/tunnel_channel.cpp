@@ -11,7 +11,7 @@ namespace {
 
 // "start" and "stop" succeed without a value.
 void AnswerWithoutValue(const HelperResponse& response, const char* error_code,
-            flutter::MethodResult<>& result) {
+                        flutter::MethodResult<>& result) {
   if (!response.ok) {
     result.Error(error_code, response.message);
   } else {

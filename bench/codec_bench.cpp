@@ -31,9 +31,7 @@ const flutter::StandardMethodCodec& Codec() { return flutter::StandardMethodCode
 // Looks at the decoded value in place, as a channel handler does, without copying it.
 class InspectingResult : public flutter::MethodResult<> {
  protected:
-  void SuccessInternal(const EncodableValue* result) override {
-    benchmark::DoNotOptimize(result);
-  }
+  void SuccessInternal(const EncodableValue* result) override { benchmark::DoNotOptimize(result); }
   void ErrorInternal(const std::string&, const std::string&, const EncodableValue*) override {}
   void NotImplementedInternal() override {}
 };
@@ -99,9 +97,10 @@ std::string TwoKiBConfig() {
       "[Interface]\nPrivateKey = yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=\n"
       "Address = 10.64.0.2/32, fd00:64::2/128\nDNS = 10.64.0.1\nMTU = 1420\n";
   for (int peer = 0; config.size() < 2048 - 200; ++peer) {
-    config += "\n[Peer]\nPublicKey = xTIBA5rboUvnH4htodjb6e697QjLERt1NAB4mZqp8Dg=\n"
-              "AllowedIPs = 0.0.0.0/0, ::/0\nEndpoint = vpn" +
-              std::to_string(peer) + ".example.net:51820\nPersistentKeepalive = 25\n";
+    config +=
+        "\n[Peer]\nPublicKey = xTIBA5rboUvnH4htodjb6e697QjLERt1NAB4mZqp8Dg=\n"
+        "AllowedIPs = 0.0.0.0/0, ::/0\nEndpoint = vpn" +
+        std::to_string(peer) + ".example.net:51820\nPersistentKeepalive = 25\n";
   }
   config.resize(2048, '#');
   return config;

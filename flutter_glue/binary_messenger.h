@@ -12,8 +12,8 @@ namespace flutter {
 using BinaryReply = std::function<void(const std::uint8_t* reply, std::size_t reply_size)>;
 
 // Takes one incoming message and the reply for it, which may be called later, at most once.
-using BinaryMessageHandler = std::function<void(const std::uint8_t* message,
-                                                std::size_t message_size, BinaryReply reply)>;
+using BinaryMessageHandler =
+    std::function<void(const std::uint8_t* message, std::size_t message_size, BinaryReply reply)>;
 
 class BinaryMessenger {
  public:

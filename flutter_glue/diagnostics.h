@@ -9,6 +9,7 @@ namespace flutter {
 // Writes `line` and a newline to the standard error stream and flushes it.
 void WriteDiagnosticLine(std::string_view line);
 
-inline constexpr std::string_view kInvalidReadLine = "Invalid read in StandardCodecByteStreamReader";
+inline constexpr std::string_view kInvalidReadLine =
+    "Invalid read in StandardCodecByteStreamReader";
 
 }  // namespace flutter

@@ -62,12 +62,9 @@ ZEQ_EMBEDDING_API bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef me
                                                    size_t message_size);
 
 // As above, and `reply` runs once with the answer. On false the reply never runs.
-ZEQ_EMBEDDING_API bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                                            const char* channel,
-                                                            const uint8_t* message,
-                                                            size_t message_size,
-                                                            FlutterDesktopBinaryReply reply,
-                                                            void* user_data);
+ZEQ_EMBEDDING_API bool FlutterDesktopMessengerSendWithReply(
+    FlutterDesktopMessengerRef messenger, const char* channel, const uint8_t* message,
+    size_t message_size, FlutterDesktopBinaryReply reply, void* user_data);
 
 // Answers one incoming message; a handle may be used once.
 ZEQ_EMBEDDING_API void FlutterDesktopMessengerSendResponse(

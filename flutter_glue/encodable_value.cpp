@@ -46,11 +46,11 @@ std::weak_ordering operator<=>(const EncodableValue& a, const EncodableValue& b)
           return CompareFloat(left, right);
         } else if constexpr (std::is_same_v<Alternative, std::vector<double>> ||
                              std::is_same_v<Alternative, std::vector<float>>) {
-          return CompareSequences(left, right,
-                                  [](auto x, auto y) { return CompareFloat(x, y); });
+          return CompareSequences(left, right, [](auto x, auto y) { return CompareFloat(x, y); });
         } else if constexpr (std::is_same_v<Alternative, EncodableList>) {
           return CompareSequences(
-              left, right, [](const EncodableValue& x, const EncodableValue& y) { return x <=> y; });
+              left, right,
+              [](const EncodableValue& x, const EncodableValue& y) { return x <=> y; });
         } else if constexpr (std::is_same_v<Alternative, EncodableMap>) {
           return CompareMaps(left, right);
         } else if constexpr (std::is_same_v<Alternative, CustomEncodableValue>) {

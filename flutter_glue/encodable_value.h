@@ -39,21 +39,20 @@ class CustomEncodableValue {
   std::any value_;
 };
 
-using EncodableValueVariant =
-    std::variant<std::monostate,             // 0: null
-                 bool,                       // 1
-                 std::int32_t,               // 2
-                 std::int64_t,               // 3
-                 double,                     // 4
-                 std::string,                // 5: UTF-8
-                 std::vector<std::uint8_t>,  // 6
-                 std::vector<std::int32_t>,  // 7
-                 std::vector<std::int64_t>,  // 8
-                 std::vector<double>,        // 9
-                 EncodableList,              // 10
-                 EncodableMap,               // 11
-                 CustomEncodableValue,       // 12
-                 std::vector<float>>;        // 13
+using EncodableValueVariant = std::variant<std::monostate,             // 0: null
+                                           bool,                       // 1
+                                           std::int32_t,               // 2
+                                           std::int64_t,               // 3
+                                           double,                     // 4
+                                           std::string,                // 5: UTF-8
+                                           std::vector<std::uint8_t>,  // 6
+                                           std::vector<std::int32_t>,  // 7
+                                           std::vector<std::int64_t>,  // 8
+                                           std::vector<double>,        // 9
+                                           EncodableList,              // 10
+                                           EncodableMap,               // 11
+                                           CustomEncodableValue,       // 12
+                                           std::vector<float>>;        // 13
 
 class EncodableValue : public EncodableValueVariant {
  public:

@@ -39,7 +39,8 @@ class EngineMethodResult : public MethodResult<T> {
 
  protected:
   void SuccessInternal(const T* result) override {
-    const std::unique_ptr<std::vector<std::uint8_t>> envelope = codec_->EncodeSuccessEnvelope(result);
+    const std::unique_ptr<std::vector<std::uint8_t>> envelope =
+        codec_->EncodeSuccessEnvelope(result);
     reply_manager_->SendResponseData(envelope.get());
   }
 

@@ -65,20 +65,19 @@ class MethodChannel {
       messenger_->SetMessageHandler(name_, nullptr);
       return;
     }
-    BinaryMessageHandler binary_handler =
-        [handler = std::move(handler), codec = codec_, name = name_](
-            const std::uint8_t* message, std::size_t message_size, BinaryReply reply) {
-          auto result = std::make_unique<EngineMethodResult<T>>(std::move(reply), codec);
-          const std::unique_ptr<MethodCall<T>> call =
-              codec->DecodeMethodCall(message, message_size);
-          if (!call) {
-            WriteDiagnosticLine("Unable to construct method call from message on channel " +
-                                name);
-            result->NotImplemented();
-            return;
-          }
-          handler(*call, std::move(result));
-        };
+    BinaryMessageHandler binary_handler = [handler = std::move(handler), codec = codec_,
+                                           name = name_](const std::uint8_t* message,
+                                                         std::size_t message_size,
+                                                         BinaryReply reply) {
+      auto result = std::make_unique<EngineMethodResult<T>>(std::move(reply), codec);
+      const std::unique_ptr<MethodCall<T>> call = codec->DecodeMethodCall(message, message_size);
+      if (!call) {
+        WriteDiagnosticLine("Unable to construct method call from message on channel " + name);
+        result->NotImplemented();
+        return;
+      }
+      handler(*call, std::move(result));
+    };
     messenger_->SetMessageHandler(name_, std::move(binary_handler));
   }
 

@@ -298,8 +298,7 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
         } else if constexpr (std::is_same_v<Alternative, std::string>) {
           stream->WriteByte(kString);
           WriteSize(content.size(), stream);
-          stream->WriteBytes(reinterpret_cast<const std::uint8_t*>(content.data()),
-                             content.size());
+          stream->WriteBytes(reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
         } else if constexpr (std::is_same_v<Alternative, std::vector<std::uint8_t>>) {
           stream->WriteByte(kUInt8List);
           WriteSize(content.size(), stream);

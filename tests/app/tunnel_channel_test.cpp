@@ -1,12 +1,13 @@
 // The Tunnel channel's handler against a scripted service: which request each call sends, and how
 // each answer becomes the call's one result.
+#include "app/tunnel_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/tunnel_channel.h"
 #include "common/helper_json.h"
 #include "flutter_glue/binary_messenger_impl.h"
 #include "flutter_glue/method_channel.h"
@@ -73,7 +74,8 @@ TEST(TunnelChannel, StartWithoutAUsableConfigIsBadArgsAndSendsNothing) {
       {"config bound to bytes",
        ConfigMap(EncodableValue("config"), EncodableValue(std::vector<std::uint8_t>{'x'}))},
       {"config empty", ConfigMap(EncodableValue("config"), EncodableValue(""))},
-      {"the key given as a byte list", ConfigMap(EncodableValue(config_bytes), EncodableValue("x"))},
+      {"the key given as a byte list",
+       ConfigMap(EncodableValue(config_bytes), EncodableValue("x"))},
       {"the key in capitals", ConfigMap(EncodableValue("Config"), EncodableValue("x"))},
   };
   for (Case& c : cases) {
@@ -198,8 +200,7 @@ TEST(TunnelChannel, AnswersTheDartSideThroughTheChannel) {
 
   ASSERT_EQ(engine.responses.size(), 3u);
   EXPECT_EQ(engine.responses[0].bytes, (glue_test::Bytes{0, 3, 3, 0, 0, 0}));
-  EXPECT_EQ(engine.responses[1].bytes,
-            *codec.EncodeErrorEnvelope("start_failed", "It broke."));
+  EXPECT_EQ(engine.responses[1].bytes, *codec.EncodeErrorEnvelope("start_failed", "It broke."));
   EXPECT_TRUE(engine.responses[2].bytes.empty());
   EXPECT_EQ(service.requests, (std::vector<std::string>{EncodeHelperRequest("status"),
                                                         EncodeHelperRequest("start", "c")}));

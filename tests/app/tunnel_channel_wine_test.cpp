@@ -35,9 +35,9 @@ TEST(TunnelChannelUnderWine, EveryMethodFailsAsUnavailableWhileTheServiceIsStopp
     SCOPED_TRACE(c.method);
     std::shared_ptr<AnswerRecord> record;
     app::HandleTunnelMethodCall(
-        flutter::MethodCall<>(c.method,
-                              std::make_unique<EncodableValue>(EncodableMap{
-                                  {EncodableValue("config"), EncodableValue("[Interface]")}})),
+        flutter::MethodCall<>(
+            c.method, std::make_unique<EncodableValue>(
+                          EncodableMap{{EncodableValue("config"), EncodableValue("[Interface]")}})),
         RecordingResult::Make(record));
     ASSERT_EQ(record->answers.size(), 1u);
     EXPECT_EQ(record->answers[0].kind, Answer::kError);

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 #include <type_traits>
-#include <variant>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "flutter_glue/byte_streams.h"

@@ -55,10 +55,9 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const cha
   return true;
 }
 
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                          const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply,
-                                          void* user_data) {
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
   auto& fake = glue_test::Fake(messenger);
   if (!fake.accept_messages_with_reply) return false;
   fake.sent.push_back({channel, std::vector<std::uint8_t>(message, message + message_size), true});
@@ -70,10 +69,10 @@ void FlutterDesktopMessengerSendResponse(FlutterDesktopMessengerRef messenger,
                                          const FlutterDesktopMessageResponseHandle* handle,
                                          const uint8_t* data, size_t data_length) {
   auto& fake = glue_test::Fake(messenger);
-  fake.responses.push_back({*reinterpret_cast<const int*>(handle),
-                            data ? std::vector<std::uint8_t>(data, data + data_length)
-                                 : std::vector<std::uint8_t>(),
-                            data == nullptr, fake.lock_depth});
+  fake.responses.push_back(
+      {*reinterpret_cast<const int*>(handle),
+       data ? std::vector<std::uint8_t>(data, data + data_length) : std::vector<std::uint8_t>(),
+       data == nullptr, fake.lock_depth});
 }
 
 FlutterDesktopMessengerRef FlutterDesktopMessengerAddRef(FlutterDesktopMessengerRef messenger) {

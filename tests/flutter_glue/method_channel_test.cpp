@@ -1,12 +1,13 @@
 // Method channels over the messenger, with the embedding played by FakeMessenger: every incoming
 // message is answered at most once, misuse is logged, and replies outlive the engine safely.
+#include "flutter_glue/method_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 
 #include "flutter_glue/binary_messenger_impl.h"
-#include "flutter_glue/method_channel.h"
 #include "tests/flutter_glue/codec_test_support.h"
 #include "tests/flutter_glue/fake_messenger.h"
 #include "tests/flutter_glue/recording_result.h"
@@ -35,9 +36,7 @@ Bytes CallBytes(const std::string& method, EncodableValue arguments) {
 
 class MethodChannelTest : public testing::Test {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(fake_.lock_depth, 0) << "every lock is released";
-  }
+  void TearDown() override { EXPECT_EQ(fake_.lock_depth, 0) << "every lock is released"; }
 
   FakeMessenger fake_;
   flutter::BinaryMessengerImpl messenger_{fake_.ref()};
@@ -60,8 +59,8 @@ TEST_F(MethodChannelTest, EachAnswerBecomesOneEnvelope) {
        *Codec().EncodeErrorEnvelope("bad", "Bad thing.", &details), false},
       {"error with code only", [](MethodResult<>& r) { r.Error("bad"); },
        Bytes{1, 7, 3, 'b', 'a', 'd', 0, 0}, false},
-      {"not implemented is an empty answer", [](MethodResult<>& r) { r.NotImplemented(); },
-       Bytes{}, true},
+      {"not implemented is an empty answer", [](MethodResult<>& r) { r.NotImplemented(); }, Bytes{},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -130,8 +129,7 @@ TEST_F(MethodChannelTest, AnUndecodableCallGetsAnEmptyAnswerWithoutReachingTheHa
       [&](const MethodCall<>&, std::unique_ptr<MethodResult<>>) { handled = true; });
   const std::string log = StderrOf([&] { fake_.Deliver(kChannel, {3, 1, 0, 0, 0}); });
   EXPECT_EQ(log, std::string("Invalid method call; method name is not a string.\n") +
-                     "Unable to construct method call from message on channel " + kChannel +
-                     "\n");
+                     "Unable to construct method call from message on channel " + kChannel + "\n");
   EXPECT_FALSE(handled);
   ASSERT_EQ(fake_.responses.size(), 1u);
   EXPECT_TRUE(fake_.responses[0].data_was_null);
@@ -144,10 +142,9 @@ TEST_F(MethodChannelTest, ALaterAnswerIsSentOnlyWhileTheEngineRuns) {
     fake_.responses.clear();
     fake_.available = true;
     std::unique_ptr<MethodResult<>> kept;
-    channel_.SetMethodCallHandler(
-        [&](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) {
-          kept = std::move(result);
-        });
+    channel_.SetMethodCallHandler([&](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) {
+      kept = std::move(result);
+    });
     fake_.Deliver(kChannel, CallBytes("m", EncodableValue()));
     EXPECT_EQ(fake_.references, 1) << "the pending answer holds the messenger";
 
@@ -160,15 +157,17 @@ TEST_F(MethodChannelTest, ALaterAnswerIsSentOnlyWhileTheEngineRuns) {
 }
 
 TEST_F(MethodChannelTest, ABinaryReplyCalledTwiceAnswersOnce) {
-  messenger_.SetMessageHandler(kChannel, [](const std::uint8_t*, std::size_t,
-                                            flutter::BinaryReply reply) {
-    const std::uint8_t first[] = {0, 1};
-    const std::uint8_t second[] = {0, 2};
-    flutter::BinaryReply copy = reply;
-    reply(first, sizeof(first));
-    copy(second, sizeof(second));
-  });
-  EXPECT_EQ(StderrOf([&] { fake_.Deliver(kChannel, {7, 1, 'm', 0}); }),
+  messenger_.SetMessageHandler(kChannel,
+                               [](const std::uint8_t*, std::size_t, flutter::BinaryReply reply) {
+                                 const std::uint8_t first[] = {0, 1};
+                                 const std::uint8_t second[] = {0, 2};
+                                 flutter::BinaryReply copy = reply;
+                                 reply(first, sizeof(first));
+                                 copy(second, sizeof(second));
+                               });
+  EXPECT_EQ(StderrOf([&] {
+              fake_.Deliver(kChannel, {7, 1, 'm', 0});
+            }),
             "Error: Response can be set only once. Ignoring duplicate response.\n");
   ASSERT_EQ(fake_.responses.size(), 1u);
   EXPECT_EQ(fake_.responses[0].bytes, (Bytes{0, 1}));
@@ -208,7 +207,9 @@ TEST_F(MethodChannelTest, InvokeMethodCompletesTheResultFromTheReply) {
     std::string log;
   } cases[] = {
       {"empty reply", {}, Answer{Answer::kNotImplemented, {}, "", ""}, ""},
-      {"reply starting with 2", {2, 0}, Answer{Answer::kNotImplemented, {}, "", ""},
+      {"reply starting with 2",
+       {2, 0},
+       Answer{Answer::kNotImplemented, {}, "", ""},
        std::string("Unable to decode reply to method invocation on channel ") + kChannel + "\n"},
       {"success", {0, 3, 5, 0, 0, 0}, Answer{Answer::kSuccess, EncodableValue(5), "", ""}, ""},
       {"error", *Codec().EncodeErrorEnvelope("c", "m", &details),
@@ -237,8 +238,9 @@ TEST_F(MethodChannelTest, InvokeMethodCompletesTheResultFromTheReply) {
 }
 
 TEST_F(MethodChannelTest, InvokeMethodWithoutAResultWaitsForNothing) {
-  channel_.InvokeMethod("authCallback", std::make_unique<EncodableValue>(EncodableMap{
-                                            {EncodableValue("url"), EncodableValue("daviza://x")}}));
+  channel_.InvokeMethod("authCallback",
+                        std::make_unique<EncodableValue>(
+                            EncodableMap{{EncodableValue("url"), EncodableValue("daviza://x")}}));
   channel_.InvokeMethod("bare", nullptr);
   ASSERT_EQ(fake_.sent.size(), 2u);
   EXPECT_FALSE(fake_.sent[0].with_reply);
