@@ -8,4 +8,4 @@ target_link_libraries(tunnel_helper_host PUBLIC common_windows advapi32)
 
 add_executable(tunnel_helper WIN32 main.cpp)
 target_link_options(tunnel_helper PRIVATE -municode)
-target_link_libraries(tunnel_helper PRIVATE tunnel_helper_host)
+target_link_libraries(tunnel_helper PRIVATE tunnel_helper_host tunnel_operations)

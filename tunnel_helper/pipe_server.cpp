@@ -3,6 +3,7 @@
 #include <sddl.h>
 
 #include <array>
+#include <exception>
 #include <utility>
 
 #include "common/helper_names.h"
@@ -41,6 +42,16 @@ std::optional<PipeInstance> CreatePipeInstance() {
 }
 
 bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+// No exception leaves the pipe thread: a command that throws (in practice, one that runs out of
+// memory on an enormous output) still gets an answer, and the service goes on serving.
+HelperResponse RunHandler(RequestHandler handler, std::string_view request) {
+  try {
+    return handler(request);
+  } catch (const std::exception&) {
+    return MakeFailureResponse("The tunnel helper could not carry out the request.");
+  }
+}
 
 }  // namespace
 
@@ -88,8 +99,8 @@ void ServeConnection(PipeInstance& instance, RequestHandler handler, HANDLE stop
   std::string error_text;
   const std::optional<std::string> request =
       ReadHelperRequest(instance, kMaxHelperRequestBytes, &error_text, stop_event);
-  const HelperResponse response = request ? handler(*request) : MakeFailureResponse(error_text);
-  const std::string text = EncodeHelperResponse(response);
+  const std::string text = EncodeHelperResponse(request ? RunHandler(handler, *request)
+                                                         : MakeFailureResponse(error_text));
 
   // The stop event does not cut these waits short: the request has been carried out, and
   // disconnecting now would throw away the part of its answer the client has not read yet.

@@ -132,6 +132,14 @@ TEST_F(PipeExchangeTest, ServiceAnswersPassThrough) {
   EXPECT_EQ(bare.message, "ZEQ VPN tunnel helper request failed.");
 }
 
+TEST_F(PipeExchangeTest, HandlerThatThrowsIsAnsweredAndServiceGoesOn) {
+  const app::HelperResponse thrown = app::SendHelperRequest(R"({"command":"throw"})");
+  EXPECT_FALSE(thrown.ok);
+  EXPECT_EQ(thrown.message, "The tunnel helper could not carry out the request.");
+  const std::string request = EchoRequestOfSize(70);
+  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+}
+
 TEST_F(PipeExchangeTest, StoppedServiceIsUnavailable) {
   ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
   const app::HelperResponse response = app::SendHelperRequest(R"({"command":"status"})");

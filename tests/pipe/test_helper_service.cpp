@@ -5,9 +5,11 @@
 //   "respond"  ok with a message that makes the encoded response exactly <config> bytes
 //   "status"   ok with statusRaw <config>
 //   "fail"     ok false with message <config>
+//   "throw"    throws std::bad_alloc
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "common/helper_json.h"
@@ -32,6 +34,8 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
     response.message.assign(total > frame ? total - frame : 1, 'x');
   } else if (command == "status") {
     response.statusRaw = static_cast<std::uint32_t>(std::strtoul(config.c_str(), nullptr, 10));
+  } else if (command == "throw") {
+    throw std::bad_alloc();
   } else if (command == "fail") {
     response.ok = false;
     response.message = config;
