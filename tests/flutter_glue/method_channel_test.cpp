@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 #include "flutter_glue/binary_messenger_impl.h"
 #include "tests/flutter_glue/codec_test_support.h"
@@ -171,6 +172,26 @@ TEST_F(MethodChannelTest, ABinaryReplyCalledTwiceAnswersOnce) {
             "Error: Response can be set only once. Ignoring duplicate response.\n");
   ASSERT_EQ(fake_.responses.size(), 1u);
   EXPECT_EQ(fake_.responses[0].bytes, (Bytes{0, 1}));
+}
+
+TEST_F(MethodChannelTest, AnExceptionStopsAtTheEmbeddingsCallbacks) {
+  channel_.SetMethodCallHandler([](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) {
+    result->Success();
+    throw std::runtime_error("handler failed");
+  });
+  EXPECT_EQ(StderrOf([&] { fake_.Deliver(kChannel, CallBytes("m", EncodableValue())); }),
+            "Error: A message handler failed with an exception.\n");
+  EXPECT_EQ(fake_.responses.size(), 1u);
+
+  struct ThrowingResult : RecordingResult {
+    using RecordingResult::RecordingResult;
+    void SuccessInternal(const EncodableValue*) override { throw std::runtime_error("no"); }
+  };
+  channel_.InvokeMethod("ask", nullptr,
+                        std::make_unique<ThrowingResult>(std::make_shared<AnswerRecord>()));
+  EXPECT_EQ(StderrOf([&] { fake_.AnswerSentMessage(0, {0, 0}); }),
+            "Error: A message reply failed with an exception.\n");
+  EXPECT_EQ(fake_.references, 0);
 }
 
 TEST_F(MethodChannelTest, HandlersAreReplacedRemovedAndOutliveTheChannelObject) {
