@@ -9,6 +9,7 @@
 
 #include "common/unique_handle.h"
 #include "tests/tunnel_helper/command_line_cases.h"
+#include "tests/support/windows_service.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 #include "tunnel_helper/command_line.h"
 #include "tunnel_helper/wireguard_runner.h"
@@ -58,7 +59,7 @@ TEST(QuoteCommandLineArgument, CommandLineToArgvWGivesEveryArgumentBack) {
 }
 
 TEST(QuoteCommandLineArgument, ChildProcessReceivesEveryArgumentUnchanged) {
-  const std::wstring echo = tunnel_test::BuildProgramDirectory() + L"\\argv_echo.exe";
+  const std::wstring echo = test_support::ProgramFolder() + L"\\argv_echo.exe";
   // All arguments in a few runs: each run is one real process start.
   const std::vector<std::wstring> all = command_line_cases::AllArguments();
   constexpr std::size_t kPerRun = 700;

@@ -4,6 +4,7 @@
 
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "tests/support/windows_service.h"
 
 namespace tunnel_test {
 namespace {
@@ -117,16 +118,9 @@ std::string TunnelConfig(std::string_view directives) {
   return config;
 }
 
-std::wstring BuildProgramDirectory() {
-  std::wstring path(MAX_PATH, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-  path.resize(length);
-  return ParentOf(path);
-}
-
 ::testing::AssertionResult PlaceWireGuardStandIn(const wchar_t* path) {
   CreateFolders(ParentOf(path));
-  const std::wstring built = BuildProgramDirectory() + L"\\wireguard.exe";
+  const std::wstring built = test_support::ProgramFolder() + L"\\wireguard.exe";
   if (!CopyFileW(built.c_str(), path, FALSE)) {
     return ::testing::AssertionFailure()
            << "copying " << WideToUtf8(built) << ": "
@@ -234,7 +228,7 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
   if (::testing::AssertionResult written = WriteFileBytes(kConfigPath, config); !written) {
     return written;
   }
-  const std::wstring program = BuildProgramDirectory() + L"\\wireguard.exe";
+  const std::wstring program = test_support::ProgramFolder() + L"\\wireguard.exe";
   std::wstring command_line =
       L"\"" + program + L"\" /installtunnelservice \"" + std::wstring(kConfigPath) + L"\"";
   STARTUPINFOW startup{};

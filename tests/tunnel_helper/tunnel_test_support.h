@@ -32,9 +32,6 @@ inline constexpr wchar_t kWireGuardExeX86[] =
 // standins/wireguard/directives.h.
 std::string TunnelConfig(std::string_view directives = {});
 
-// The folder of the running test program, where every program of the build lands.
-std::wstring BuildProgramDirectory();
-
 // Copies the stand-in built beside the test program to `path` (one of the two WireGuard
 // locations), creating the folders on the way.
 ::testing::AssertionResult PlaceWireGuardStandIn(const wchar_t* path);

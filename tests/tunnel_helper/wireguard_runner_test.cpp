@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/windows_error.h"
+#include "tests/support/windows_service.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(WireGuardRunnerTest, OutputAndErrorShareOnePipeAndKeepInnerLineBreaks) {
 }
 
 TEST_F(WireGuardRunnerTest, NothingPrintedGivesEmptyText) {
-  const std::wstring echo = tunnel_test::BuildProgramDirectory() + L"\\argv_echo.exe";
+  const std::wstring echo = test_support::ProgramFolder() + L"\\argv_echo.exe";
   const WireGuardRunResult run = RunWireGuardCommand(echo, {});
   EXPECT_TRUE(run.started);
   EXPECT_EQ(run.exitCode, 0u);
@@ -149,7 +150,7 @@ TEST_F(WireGuardRunnerTest, ProgramThatCannotStart) {
 }
 
 TEST_F(WireGuardRunnerTest, EveryHandleIsClosedOnEveryPath) {
-  const std::wstring echo = tunnel_test::BuildProgramDirectory() + L"\\argv_echo.exe";
+  const std::wstring echo = test_support::ProgramFolder() + L"\\argv_echo.exe";
   // Warm up whatever the first process start allocates for good.
   (void)RunWireGuardCommand(echo, {L"warm"});
   DWORD before = 0;
