@@ -126,6 +126,13 @@ Container ReadRawElements(ByteStreamReader* stream, std::size_t count) {
   return elements;
 }
 
+// A typed list after its size: padding to its elements' alignment, then the elements.
+template <typename Element>
+std::vector<Element> ReadTypedList(ByteStreamReader* stream, std::size_t count) {
+  stream->ReadAlignment(sizeof(Element));
+  return ReadRawElements<std::vector<Element>>(stream, count);
+}
+
 template <typename Number>
 Number ReadNumber(ByteStreamReader* stream) {
   std::uint8_t bytes[sizeof(Number)] = {};
@@ -200,26 +207,14 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(std::uint8_t type,
       return EncodableValue(ReadNumber<double>(stream));
     case kUInt8List:
       return EncodableValue(ReadRawElements<std::vector<std::uint8_t>>(stream, ReadSize(stream)));
-    case kInt32List: {
-      const std::size_t count = ReadSize(stream);
-      stream->ReadAlignment(4);
-      return EncodableValue(ReadRawElements<std::vector<std::int32_t>>(stream, count));
-    }
-    case kFloat32List: {
-      const std::size_t count = ReadSize(stream);
-      stream->ReadAlignment(4);
-      return EncodableValue(ReadRawElements<std::vector<float>>(stream, count));
-    }
-    case kInt64List: {
-      const std::size_t count = ReadSize(stream);
-      stream->ReadAlignment(8);
-      return EncodableValue(ReadRawElements<std::vector<std::int64_t>>(stream, count));
-    }
-    case kFloat64List: {
-      const std::size_t count = ReadSize(stream);
-      stream->ReadAlignment(8);
-      return EncodableValue(ReadRawElements<std::vector<double>>(stream, count));
-    }
+    case kInt32List:
+      return EncodableValue(ReadTypedList<std::int32_t>(stream, ReadSize(stream)));
+    case kFloat32List:
+      return EncodableValue(ReadTypedList<float>(stream, ReadSize(stream)));
+    case kInt64List:
+      return EncodableValue(ReadTypedList<std::int64_t>(stream, ReadSize(stream)));
+    case kFloat64List:
+      return EncodableValue(ReadTypedList<double>(stream, ReadSize(stream)));
     case kList:
     case kMap:
       if (nesting_depth >= kMaxNestingDepth) {

@@ -47,16 +47,20 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::wstring OwnDirectory() {
+std::wstring OwnPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      break;
+      return path;
     }
     path.resize(path.size() * 2);
   }
+}
+
+std::wstring OwnDirectory() {
+  const std::wstring path = OwnPath();
   return path.substr(0, path.find_last_of(L'\\'));
 }
 

@@ -26,6 +26,8 @@ std::string JoinLines(const std::vector<std::string>& lines);
 void AppendRunLog(int argc, wchar_t** argv);
 
 // The folder of this program, without a trailing backslash.
+// The stand-in's own program file, and the folder it lies in.
+std::wstring OwnPath();
 std::wstring OwnDirectory();
 
 // The whole file, or nothing with `error` set.

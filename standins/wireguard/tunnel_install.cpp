@@ -21,18 +21,6 @@ DWORD FailWithError(const std::string& sentence, DWORD error) {
   return Fail(sentence + ": " + tunnel_helper::DescribeWindowsError(error));
 }
 
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 // The config path the installed service was given on its command line.
 std::wstring ConfigPathOfService(SC_HANDLE service) {
   DWORD needed = 0;
