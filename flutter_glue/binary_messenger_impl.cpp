@@ -54,7 +54,9 @@ void ForwardToHandler(FlutterDesktopMessengerRef messenger, const FlutterDesktop
     BinaryReply reply = [pending](const std::uint8_t* data, std::size_t data_size) {
       SendResponse(*pending, data, data_size);
     };
-    const auto& handler = *static_cast<const BinaryMessageHandler*>(user_data);
+    // A copy runs: a handler may remove or replace its own channel's handler, which destroys the
+    // stored one while it runs.
+    const BinaryMessageHandler handler = *static_cast<const BinaryMessageHandler*>(user_data);
     handler(message->message, message->message_size, std::move(reply));
   } catch (...) {
     // Nothing may unwind into the embedding.

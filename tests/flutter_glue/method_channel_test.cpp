@@ -219,6 +219,22 @@ TEST_F(MethodChannelTest, HandlersAreReplacedRemovedAndOutliveTheChannelObject) 
   EXPECT_TRUE(fake_.HasRoute("com.daviza.vpn/other"));
 }
 
+// The handler's own copy keeps running when it removes itself (a use after free under ASan if
+// the stored handler ran).
+TEST_F(MethodChannelTest, AHandlerThatRemovesItselfFinishesItsCall) {
+  const std::string answer(100, 'a');  // Held on the heap inside the handler.
+  channel_.SetMethodCallHandler(
+      [this, answer](const MethodCall<>&, std::unique_ptr<MethodResult<>> result) {
+        channel_.SetMethodCallHandler(nullptr);
+        result->Success(EncodableValue(answer));
+      });
+  fake_.Deliver(kChannel, CallBytes("once", EncodableValue()));
+  const EncodableValue expected(answer);
+  ASSERT_EQ(fake_.responses.size(), 1u);
+  EXPECT_EQ(fake_.responses[0].bytes, *Codec().EncodeSuccessEnvelope(&expected));
+  EXPECT_FALSE(fake_.HasRoute(kChannel));
+}
+
 TEST_F(MethodChannelTest, InvokeMethodCompletesTheResultFromTheReply) {
   const EncodableValue details = EncodableValue("d");
   const struct {
