@@ -1,5 +1,6 @@
 #include "app/tunnel_helper_client.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/helper_json.h"
@@ -12,6 +13,8 @@ namespace {
 
 constexpr char kUnavailableMessage[] =
     "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
+// How often a client looks again for the pipe of a service that is still starting.
+constexpr DWORD kStartingServicePollMs = 50;
 constexpr char kNotOurServiceMessage[] =
     "ZEQ VPN tunnel helper pipe is not served by the ZEQ VPN tunnel helper service.";
 
@@ -21,59 +24,107 @@ HelperResponse Failure(std::string message) {
   return response;
 }
 
-// Whether the process at the other end of `pipe` is the running tunnel helper service. Anything
-// that cannot be checked counts as no: the request may carry a private key.
-bool IsServedByHelperService(HANDLE pipe) {
-  ULONG server_process = 0;
-  if (!GetNamedPipeServerProcessId(pipe, &server_process) || server_process == 0) {
-    return false;
-  }
-  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+// The status of "DAVIZATunnelHelper"; on failure nothing, with `error` set.
+std::optional<SERVICE_STATUS_PROCESS> QueryHelperService(DWORD& error) {
+  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    return false;
+    error = GetLastError();
+    return std::nullopt;
   }
-  UniqueServiceHandle service(OpenServiceW(manager.get(), kHelperServiceName, SERVICE_QUERY_STATUS));
+  const UniqueServiceHandle service(
+      OpenServiceW(manager.get(), kHelperServiceName, SERVICE_QUERY_STATUS));
   if (!service) {
-    return false;
+    error = GetLastError();
+    return std::nullopt;
   }
   SERVICE_STATUS_PROCESS status{};
   DWORD needed = 0;
   if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
                             reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)) {
-    return false;
+    error = GetLastError();
+    return std::nullopt;
   }
-  return status.dwCurrentState != SERVICE_STOPPED && status.dwProcessId == server_process;
+  return status;
 }
 
-// Opens the pipe within kPipeWaitTimeoutMs. Another client may take the free instance between
-// the wait and the open; that is not a failure while time remains.
+// The state of "DAVIZATunnelHelper", or 0 when it cannot be read.
+DWORD HelperServiceState() {
+  DWORD error = ERROR_SUCCESS;
+  const std::optional<SERVICE_STATUS_PROCESS> status = QueryHelperService(error);
+  return status ? status->dwCurrentState : 0;
+}
+
+// Whether the process at the other end of `pipe` is the running tunnel helper service. The request
+// may carry a private key, so it goes nowhere else; a check that cannot be made says why.
+std::optional<std::string> CheckServedByHelperService(HANDLE pipe) {
+  ULONG server_process = 0;
+  DWORD error = ERROR_SUCCESS;
+  std::optional<SERVICE_STATUS_PROCESS> status;
+  if (!GetNamedPipeServerProcessId(pipe, &server_process)) {
+    error = GetLastError();
+  } else {
+    status = QueryHelperService(error);
+  }
+  if (!status) {
+    return "Couldn't verify the ZEQ VPN tunnel helper service: " + DescribeWindowsError(error);
+  }
+  if (status->dwCurrentState == SERVICE_STOPPED || status->dwProcessId != server_process) {
+    return std::string(kNotOurServiceMessage);
+  }
+  return std::nullopt;
+}
+
+// Opens the pipe within kPipeWaitTimeoutMs. Another client may take the free instance between the
+// wait and the open, and a service that is still starting has no pipe yet; neither is a failure
+// while time remains.
 UniqueFileHandle OpenHelperPipe(std::string& error_text) {
   const ULONGLONG deadline = GetTickCount64() + kPipeWaitTimeoutMs;
-  DWORD wait_ms = kPipeWaitTimeoutMs;
+  // What remains of the budget; at least 1, since 0 would mean the pipe's default wait.
+  const auto remaining_ms = [deadline]() -> DWORD {
+    const ULONGLONG now = GetTickCount64();
+    return now < deadline ? std::max<DWORD>(static_cast<DWORD>(deadline - now), 1) : 1;
+  };
+  // The service's state as seen before the latest look for the pipe; 0 until it was asked.
+  DWORD state_before_wait = 0;
   for (;;) {
-    if (!WaitNamedPipeW(kHelperPipeName, wait_ms)) {
-      const DWORD error = GetLastError();
-      error_text = error == ERROR_FILE_NOT_FOUND || error == ERROR_SEM_TIMEOUT
-                       ? std::string(kUnavailableMessage)
-                       : "Failed to reach the ZEQ VPN tunnel helper service: " +
-                             DescribeWindowsError(error);
+    DWORD error = ERROR_SUCCESS;
+    if (WaitNamedPipeW(kHelperPipeName, remaining_ms())) {
+      UniqueFileHandle pipe(CreateFileW(kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+      if (pipe) {
+        return pipe;
+      }
+      error = GetLastError();
+      if (error == ERROR_PIPE_BUSY && GetTickCount64() < deadline) {
+        continue;
+      }
+      if (error != ERROR_FILE_NOT_FOUND) {
+        error_text = "Failed to open the ZEQ VPN tunnel helper pipe: " + DescribeWindowsError(error);
+        return {};
+      }
+    } else {
+      error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_SEM_TIMEOUT) {
+        error_text =
+            "Failed to reach the ZEQ VPN tunnel helper service: " + DescribeWindowsError(error);
+        return {};
+      }
+    }
+    // No pipe: unavailable, unless the service was still starting when we looked. The state is
+    // read after a failed look, so the service may have opened its pipe since: look once more.
+    if (error != ERROR_FILE_NOT_FOUND || GetTickCount64() >= deadline ||
+        (state_before_wait != 0 && state_before_wait != SERVICE_START_PENDING)) {
+      error_text = kUnavailableMessage;
       return {};
     }
-    UniqueFileHandle pipe(CreateFileW(kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    if (pipe) {
-      return pipe;
+    state_before_wait = HelperServiceState();
+    if (state_before_wait == SERVICE_START_PENDING) {
+      Sleep(std::min<DWORD>(kStartingServicePollMs, remaining_ms()));
+    } else if (state_before_wait == 0 || state_before_wait == SERVICE_STOPPED) {
+      error_text = kUnavailableMessage;
+      return {};
     }
-    const DWORD error = GetLastError();
-    const ULONGLONG now = GetTickCount64();
-    if (error == ERROR_PIPE_BUSY && now < deadline) {
-      wait_ms = static_cast<DWORD>(deadline - now);  // At least 1: 0 would mean the default.
-      continue;
-    }
-    error_text = error == ERROR_FILE_NOT_FOUND ? std::string(kUnavailableMessage)
-                                               : "Failed to open the ZEQ VPN tunnel helper pipe: " +
-                                                     DescribeWindowsError(error);
-    return {};
+    // Otherwise the service runs: look once more at once.
   }
 }
 
@@ -134,8 +185,8 @@ HelperResponse SendHelperRequest(std::string_view request) {
   if (!pipe) {
     return Failure(std::move(error_text));
   }
-  if (!IsServedByHelperService(pipe.get())) {
-    return Failure(kNotOurServiceMessage);
+  if (std::optional<std::string> refusal = CheckServedByHelperService(pipe.get())) {
+    return Failure(std::move(*refusal));
   }
 
   DWORD mode = PIPE_READMODE_MESSAGE;

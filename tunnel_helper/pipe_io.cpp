@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/helper_protocol.h"
+
 namespace tunnel_helper {
 
 Deadline::Deadline(DWORD milliseconds_from_now) noexcept
@@ -65,12 +67,15 @@ PipeIoResult PipeInstance::Finish(BOOL started, const Deadline* deadline,
   return {.ok = false, .error = GetLastError(), .bytes = bytes};
 }
 
-PipeIoResult PipeInstance::Connect(HANDLE stop_event) noexcept {
+PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) noexcept {
   Prepare();
-  if (ConnectNamedPipe(pipe_.get(), &overlapped_)) {
+  const BOOL connected = ConnectNamedPipe(pipe_.get(), &overlapped_);
+  const DWORD error = GetLastError();
+  // Clients can find the instance only from here on (Wine reports no pipe at all before).
+  if (listening_event != nullptr) SetEvent(listening_event);
+  if (connected) {
     return {.ok = true, .error = ERROR_SUCCESS, .bytes = 0};
   }
-  const DWORD error = GetLastError();
   if (error == ERROR_PIPE_CONNECTED) {
     return {.ok = true, .error = ERROR_SUCCESS, .bytes = 0};
   }
@@ -100,10 +105,15 @@ PipeIoResult PipeInstance::Write(const void* data, DWORD size, const Deadline& d
 }
 
 void PipeInstance::WaitForClientToClose(const Deadline& deadline) noexcept {
-  // A client closes its end once it has read its one response; the read then fails with
-  // ERROR_BROKEN_PIPE. Unlike FlushFileBuffers, this wait can be bounded.
-  char byte = 0;
-  (void)Read(&byte, 1, deadline, nullptr);
+  // A client closes its end once it has read its one response; a read then fails with
+  // ERROR_BROKEN_PIPE. Unlike FlushFileBuffers, this wait can be bounded. Whatever the client
+  // sends meanwhile (the rest of a request written in pieces, a second message) is read and
+  // dropped: ending the wait there would disconnect before the client has taken its answer.
+  char discarded[kPipeReadChunkBytes];
+  for (;;) {
+    const PipeIoResult read = Read(discarded, sizeof(discarded), deadline, nullptr);
+    if (!read.ok && read.error != ERROR_MORE_DATA) return;
+  }
 }
 
 bool PipeInstance::Disconnect() noexcept { return DisconnectNamedPipe(pipe_.get()) != FALSE; }

@@ -36,15 +36,17 @@ class PipeInstance {
   [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
 
   // Waits for a client. Returns ok once one is connected; ERROR_OPERATION_ABORTED when the stop
-  // event was set first (which wins when both are).
-  [[nodiscard]] PipeIoResult Connect(HANDLE stop_event) noexcept;
+  // event was set first (which wins when both are). `listening_event`, when given, is set as soon
+  // as clients can find the instance.
+  [[nodiscard]] PipeIoResult Connect(HANDLE stop_event, HANDLE listening_event = nullptr) noexcept;
 
   // Both give up at the deadline, and when `stop_event` is given, once it is set.
   [[nodiscard]] PipeIoResult Read(void* buffer, DWORD size, const Deadline& deadline,
                                   HANDLE stop_event) noexcept;
   [[nodiscard]] PipeIoResult Write(const void* data, DWORD size, const Deadline& deadline) noexcept;
 
-  // Waits until the client closes its end (or sends anything at all), at most until the deadline.
+  // Waits until the client closes its end, at most until the deadline, reading and dropping
+  // anything it sends meanwhile.
   void WaitForClientToClose(const Deadline& deadline) noexcept;
 
   [[nodiscard]] bool Disconnect() noexcept;

@@ -3,7 +3,6 @@
 #include <sddl.h>
 
 #include <array>
-#include <exception>
 #include <utility>
 
 #include "common/helper_names.h"
@@ -43,27 +42,38 @@ std::optional<PipeInstance> CreatePipeInstance() {
 
 bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-// No exception leaves the pipe thread: a command that throws (in practice, one that runs out of
-// memory on an enormous output) still gets an answer, and the service goes on serving.
-HelperResponse RunHandler(RequestHandler handler, std::string_view request) {
+constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out the request.";
+
+// The encoded response to the request on the connection. No exception leaves it: a request that
+// cannot be read, carried out or answered for want of memory (in practice a command with an
+// enormous output) is answered with a short failure, and the service goes on serving.
+std::string RespondTo(PipeInstance& instance, RequestHandler handler) noexcept {
   try {
-    return handler(request);
-  } catch (const std::exception&) {
-    return MakeFailureResponse("The tunnel helper could not carry out the request.");
+    std::string error_text;
+    const std::optional<std::string> request =
+        ReadHelperRequest(instance, kMaxHelperRequestBytes, &error_text);
+    return EncodeHelperResponse(request ? handler(*request) : MakeFailureResponse(error_text));
+  } catch (...) {
+  }
+  try {
+    return EncodeHelperResponse(MakeFailureResponse(kRequestNotCarriedOut));
+  } catch (...) {
+    return {};  // Not even that: the client is disconnected without an answer.
   }
 }
 
 }  // namespace
 
 std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
-                                             std::string* error_text, HANDLE stop_event) {
+                                             std::string* error_text) {
   const Deadline deadline(kClientIoTimeoutMs);
   std::array<char, kPipeReadChunkBytes> buffer{};
   std::string request;
   bool oversized = false;
   for (;;) {
-    const PipeIoResult read = instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()),
-                                            deadline, stop_event);
+    // A stop does not cut the read short: a client that has connected is served to the end.
+    const PipeIoResult read =
+        instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()), deadline, nullptr);
     if (!oversized && read.bytes > 0) {
       request.append(buffer.data(), read.bytes);
       if (request.size() > limit) {
@@ -95,15 +105,10 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
   }
 }
 
-void ServeConnection(PipeInstance& instance, RequestHandler handler, HANDLE stop_event) {
-  std::string error_text;
-  const std::optional<std::string> request =
-      ReadHelperRequest(instance, kMaxHelperRequestBytes, &error_text, stop_event);
-  const std::string text = EncodeHelperResponse(request ? RunHandler(handler, *request)
-                                                         : MakeFailureResponse(error_text));
-
-  // The stop event does not cut these waits short: the request has been carried out, and
-  // disconnecting now would throw away the part of its answer the client has not read yet.
+void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
+  const std::string text = RespondTo(instance, handler);
+  // Nor are these waits cut short by a stop: the request has been carried out, and disconnecting
+  // now would throw away the part of its answer the client has not read yet.
   const Deadline deadline(kClientIoTimeoutMs);
   std::size_t written = 0;
   while (written < text.size()) {
@@ -117,20 +122,22 @@ void ServeConnection(PipeInstance& instance, RequestHandler handler, HANDLE stop
   instance.WaitForClientToClose(deadline);
 }
 
-void RunPipeServer(HANDLE stop_event, RequestHandler handler) {
+void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept {
   std::optional<PipeInstance> instance;
   while (!IsSet(stop_event)) {
     if (!instance) {
       instance = CreatePipeInstance();
       if (!instance) {
-        // Another process may hold the name; try again, but leave at once on a stop.
+        // Another process may hold the name: the service still counts as started, and tries
+        // again, but leaves at once on a stop.
+        SetEvent(listening_event);
         WaitForSingleObject(stop_event, kPipeRetryDelayMs);
         continue;
       }
     }
-    const PipeIoResult connect = instance->Connect(stop_event);
+    const PipeIoResult connect = instance->Connect(stop_event, listening_event);
     if (connect.ok) {
-      ServeConnection(*instance, handler, stop_event);
+      ServeConnection(*instance, handler);
     } else if (IsSet(stop_event)) {
       return;
     } else if (connect.error != ERROR_NO_DATA) {

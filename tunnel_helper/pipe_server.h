@@ -24,17 +24,19 @@ inline constexpr DWORD kPipeRetryDelayMs = 1000;
 // enough that a client queued behind a silent one still gets its turn within its own wait.
 inline constexpr DWORD kClientIoTimeoutMs = 2000;
 
-// Serves clients until `stop_event` is set. A client being served when the stop comes is served
-// to the end; a client that has not finished sending its request is not.
-void RunPipeServer(HANDLE stop_event, RequestHandler handler);
+// Serves clients until `stop_event` is set. `listening_event` is set once the first pipe instance
+// exists, or once the first attempt to create it has failed (another process may hold the name;
+// the server then retries every kPipeRetryDelayMs). A client that has connected is served to the
+// end, also when the stop comes meanwhile.
+void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept;
 
-// Reads the first message on the connection. Gives up after kClientIoTimeoutMs or when the stop
-// event is set. A message over `limit` bytes is read to its end and thrown away.
+// Reads the first message on the connection, for at most kClientIoTimeoutMs. A message over
+// `limit` bytes is read to its end and thrown away.
 std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
-                                             std::string* error_text, HANDLE stop_event);
+                                             std::string* error_text);
 
 // Reads the request, has it carried out, writes the response and waits, within
 // kClientIoTimeoutMs, for the client to take it.
-void ServeConnection(PipeInstance& instance, RequestHandler handler, HANDLE stop_event);
+void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept;
 
 }  // namespace tunnel_helper

@@ -20,6 +20,8 @@ struct ServiceHostState {
   // which sets it.
   std::mutex stop_mutex;
   UniqueHandle stop_event;
+  // Set by the pipe thread once its first pipe instance exists (or could not be created).
+  UniqueHandle listening_event;
   UniqueHandle pipe_thread;
 };
 
@@ -35,29 +37,36 @@ void CloseStopEvent(ServiceHostState& host) {
 
 }  // namespace
 
-void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) {
+void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) noexcept {
   HostState().status.Report(state, win32_exit_code, wait_hint);
 }
 
-DWORD WINAPI PipeServerThread(LPVOID /*unused*/) {
+DWORD WINAPI PipeServerThread(LPVOID /*unused*/) noexcept {
   ServiceHostState& host = HostState();
-  RunPipeServer(host.stop_event.get(), host.handler);
+  RunPipeServer(host.stop_event.get(), host.listening_event.get(), host.handler);
   return 0;
 }
 
-void WINAPI ServiceControlHandler(DWORD control) {
+void WINAPI ServiceControlHandler(DWORD control) noexcept {
   if (control != SERVICE_CONTROL_STOP && control != SERVICE_CONTROL_SHUTDOWN) {
     return;
   }
   ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, kStatusWaitHintMs);
   ServiceHostState& host = HostState();
-  std::lock_guard lock(host.stop_mutex);
-  if (host.stop_event) {
+  try {
+    std::lock_guard lock(host.stop_mutex);
+    if (host.stop_event) {
+      SetEvent(host.stop_event.get());
+    }
+  } catch (...) {
+    // The lock could not be taken; setting the event unguarded is still better than no stop.
     SetEvent(host.stop_event.get());
   }
 }
 
-void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
+namespace {
+
+void RunServiceMain() {
   ServiceHostState& host = HostState();
   const SERVICE_STATUS_HANDLE handle =
       RegisterServiceCtrlHandlerW(kHelperServiceName, ServiceControlHandler);
@@ -76,19 +85,42 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) {
     std::lock_guard lock(host.stop_mutex);
     host.stop_event = std::move(stop_event);
   }
-  host.pipe_thread.reset(CreateThread(nullptr, 0, PipeServerThread, nullptr, 0, nullptr));
-  if (!host.pipe_thread) {
+  host.listening_event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!host.listening_event) {
     const DWORD error = GetLastError();
     CloseStopEvent(host);
     ReportServiceStatus(SERVICE_STOPPED, error, 0);
     return;
   }
+  host.pipe_thread.reset(CreateThread(nullptr, 0, PipeServerThread, nullptr, 0, nullptr));
+  if (!host.pipe_thread) {
+    const DWORD error = GetLastError();
+    CloseStopEvent(host);
+    host.listening_event.reset();
+    ReportServiceStatus(SERVICE_STOPPED, error, 0);
+    return;
+  }
+  // RUNNING tells clients they can connect, so it waits for the pipe: a client started right after
+  // the service would otherwise find no pipe and take the service for missing.
+  const HANDLE started[] = {host.listening_event.get(), host.pipe_thread.get()};
+  WaitForMultipleObjects(2, started, FALSE, INFINITE);
   ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
 
   WaitForSingleObject(host.pipe_thread.get(), INFINITE);
   host.pipe_thread.reset();
+  host.listening_event.reset();
   CloseStopEvent(host);
   ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
+}
+
+}  // namespace
+
+void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) noexcept {
+  try {
+    RunServiceMain();
+  } catch (...) {
+    ReportServiceStatus(SERVICE_STOPPED, ERROR_EXCEPTION_IN_SERVICE, 0);
+  }
 }
 
 int RunServiceHost(RequestHandler handler) {

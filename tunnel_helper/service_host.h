@@ -14,9 +14,9 @@ namespace tunnel_helper {
 // otherwise the dispatcher's error. `handler` serves every request for the life of the process.
 int RunServiceHost(RequestHandler handler);
 
-void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
-void WINAPI ServiceControlHandler(DWORD control);
-void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint);
-DWORD WINAPI PipeServerThread(LPVOID unused);
+void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) noexcept;
+void WINAPI ServiceControlHandler(DWORD control) noexcept;
+void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) noexcept;
+DWORD WINAPI PipeServerThread(LPVOID unused) noexcept;
 
 }  // namespace tunnel_helper

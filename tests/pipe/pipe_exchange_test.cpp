@@ -56,16 +56,34 @@ TEST_F(PipeExchangeTest, ZeroLengthMessageFromARawClient) {
             R"({"ok":false,"message":"Received an empty request."})");
 }
 
-TEST_F(PipeExchangeTest, OnlyTheFirstMessageIsTheRequest) {
-  UniqueFileHandle pipe = pipe_test::ConnectRawClient();
-  ASSERT_TRUE(pipe);
-  const std::string first = EchoRequestOfSize(60, 1);
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(pipe.get(), first.data(), static_cast<DWORD>(first.size()), &written,
-                        nullptr));
-  ASSERT_TRUE(WriteFile(pipe.get(), "{\"command\":\"fail\"}", 18, &written, nullptr));
-  EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, nullptr),
-            R"({"ok":true,"message":")" + Fingerprint(first) + "\"}");
+// Only the first message is the request; what the client writes after it (a second message, or
+// the rest of a request written in two pieces) is read and dropped, and the answer still arrives.
+TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
+  const std::string request = EchoRequestOfSize(60, 1);
+  const std::string first_piece = request.substr(0, 25);
+  const struct {
+    std::string first;
+    std::string second;
+    std::string answer;
+  } cases[] = {
+      {request, R"({"command":"fail"})", R"({"ok":true,"message":")" + Fingerprint(request) + "\"}"},
+      {first_piece, request.substr(25),
+       R"({"ok":true,"message":")" + Fingerprint(first_piece) + "\"}"},
+  };
+  for (int round = 0; round < 20; ++round) {
+    for (const auto& c : cases) {
+      UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+      ASSERT_TRUE(pipe);
+      DWORD written = 0;
+      ASSERT_TRUE(WriteFile(pipe.get(), c.first.data(), static_cast<DWORD>(c.first.size()),
+                            &written, nullptr));
+      ASSERT_TRUE(WriteFile(pipe.get(), c.second.data(), static_cast<DWORD>(c.second.size()),
+                            &written, nullptr));
+      std::string error;
+      EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, &error).value_or(error), c.answer)
+          << "round " << round;
+    }
+  }
 }
 
 TEST_F(PipeExchangeTest, ClientThatConnectsAndLeavesDoesNotDisturbTheNext) {
@@ -132,12 +150,26 @@ TEST_F(PipeExchangeTest, ServiceAnswersPassThrough) {
   EXPECT_EQ(bare.message, "ZEQ VPN tunnel helper request failed.");
 }
 
-TEST_F(PipeExchangeTest, HandlerThatThrowsIsAnsweredAndServiceGoesOn) {
-  const app::HelperResponse thrown = app::SendHelperRequest(R"({"command":"throw"})");
-  EXPECT_FALSE(thrown.ok);
-  EXPECT_EQ(thrown.message, "The tunnel helper could not carry out the request.");
+// Running out of memory in the handler or while encoding its answer costs that one request only.
+TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) {
+  for (const char* request : {R"({"command":"throw"})", R"({"command":"fail-encode"})"}) {
+    const app::HelperResponse thrown = app::SendHelperRequest(request);
+    EXPECT_FALSE(thrown.ok);
+    EXPECT_EQ(thrown.message, "The tunnel helper could not carry out the request.") << request;
+  }
   const std::string request = EchoRequestOfSize(70);
   EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+}
+
+// A client started right after the service (as the app at logon) waits while the service starts
+// and is served once the pipe is there: RUNNING is reported only then.
+TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
+  for (unsigned round = 0; round < 20; ++round) {
+    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+    ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
+    const std::string request = EchoRequestOfSize(50, round);
+    EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "round " << round;
+  }
 }
 
 TEST_F(PipeExchangeTest, StoppedServiceIsUnavailable) {

@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "app/tunnel_helper_client.h"
+#include "common/windows_error.h"
 #include "tests/pipe/pipe_test_support.h"
+#include "tests/support/pipe_squatter.h"
 
 namespace {
 
@@ -92,6 +94,23 @@ TEST_F(ServiceHostTest, StopIsNotHeldUpByASilentClient) {
   EXPECT_LT(GetTickCount64() - started, 4000u);
 }
 
+TEST_F(ServiceHostTest, StopBetweenConnectAndRequestStillServesTheClient) {
+  UniqueFileHandle client = pipe_test::ConnectRawClient();
+  ASSERT_TRUE(client);
+  ASSERT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
+  ASSERT_EQ(QueryService(kHelperServiceName).dwCurrentState,
+            static_cast<DWORD>(SERVICE_STOP_PENDING));
+  const std::string request = pipe_test::EchoRequestOfSize(90);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(client.get(), request.data(), static_cast<DWORD>(request.size()), &written,
+                        nullptr));
+  std::string error;
+  EXPECT_EQ(app::ReadPipeMessage(client.get(), 1000, &error).value_or(error),
+            R"({"ok":true,"message":")" + pipe_test::Fingerprint(request) + "\"}");
+  client.reset();
+  EXPECT_EQ(WaitUntilStopped(5000).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+}
+
 TEST_F(ServiceHostTest, PipeCarriesItsSecurityDescriptor) {
   UniqueFileHandle pipe = pipe_test::ConnectRawClient();
   ASSERT_TRUE(pipe);
@@ -128,41 +147,47 @@ TEST_F(ServiceHostTest, PipeCarriesItsSecurityDescriptor) {
 
 TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
   ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  // This test process takes the name first, as a local attacker could.
-  UniqueFileHandle squatter(CreateNamedPipeW(kHelperPipeName, PIPE_ACCESS_DUPLEX,
-                                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                             1, 65536, 65536, 0, nullptr));
-  ASSERT_TRUE(squatter);
-  std::thread accept([&squatter] { ConnectNamedPipe(squatter.get(), nullptr); });
-  // With the service stopped, and then with it running beside the squatter, the client refuses
-  // to send anything to the squatter.
-  const app::HelperResponse stopped = app::SendHelperRequest(R"({"command":"secret"})");
-  EXPECT_FALSE(stopped.ok);
-  EXPECT_EQ(stopped.message, kNotOurService);
-  accept.join();
-  char received[64];
-  DWORD received_bytes = 0;
-  EXPECT_FALSE(ReadFile(squatter.get(), received, sizeof(received), &received_bytes, nullptr));
-  EXPECT_EQ(received_bytes, 0u) << "nothing was sent to the squatter";
-  DisconnectNamedPipe(squatter.get());
+  {
+    // This test process takes the name first, as a local attacker could.
+    test_support::PipeSquatter squatter(kHelperPipeName);
+    ASSERT_TRUE(squatter.valid());
+    // With the service stopped, and then with it running beside the squatter, the client refuses
+    // to send anything to the squatter.
+    const app::HelperResponse stopped = app::SendHelperRequest(R"({"command":"secret"})");
+    EXPECT_FALSE(stopped.ok);
+    EXPECT_EQ(stopped.message, kNotOurService);
+    EXPECT_EQ(squatter.Received(1000), "") << "nothing was sent to the squatter";
+    squatter.ListenAgain();
 
-  ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
-  std::thread accept_again([&squatter] { ConnectNamedPipe(squatter.get(), nullptr); });
-  const app::HelperResponse running = app::SendHelperRequest(R"({"command":"secret"})");
-  accept_again.join();
-  EXPECT_EQ(running.message, kNotOurService);
-  EXPECT_EQ(QueryService(kHelperServiceName).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-
+    ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
+    const app::HelperResponse running = app::SendHelperRequest(R"({"command":"secret"})");
+    EXPECT_EQ(running.message, kNotOurService);
+    EXPECT_EQ(squatter.Received(1000), "");
+    EXPECT_EQ(QueryService(kHelperServiceName).dwCurrentState,
+              static_cast<DWORD>(SERVICE_RUNNING));
+  }
   // Once the name is free again, the service takes it within its retry pause.
-  squatter.reset();
   const ULONGLONG deadline = GetTickCount64() + 5000;
   app::HelperResponse served;
   const std::string request = pipe_test::EchoRequestOfSize(64);
-  do {
-    Sleep(100);
-    served = app::SendHelperRequest(request);
-  } while (!served.ok && GetTickCount64() < deadline);
+  while (!(served = app::SendHelperRequest(request)).ok && GetTickCount64() < deadline) {
+    Sleep(50);  // A poll: nothing signals that the name was taken.
+  }
   EXPECT_EQ(served.message, pipe_test::Fingerprint(request));
+}
+
+// When the server's identity cannot be checked at all (here: no such service), the client says
+// so, rather than calling the server a stranger, and sends it nothing.
+TEST_F(ServiceHostTest, AServerThatCannotBeCheckedIsNotTrustedAndTheClientSaysWhy) {
+  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  ASSERT_EQ(test_support::DeleteServiceAndWait(kHelperServiceName), "");
+  test_support::PipeSquatter squatter(kHelperPipeName);
+  ASSERT_TRUE(squatter.valid());
+  const app::HelperResponse response = app::SendHelperRequest(R"({"command":"secret"})");
+  EXPECT_FALSE(response.ok);
+  EXPECT_EQ(response.message, "Couldn't verify the ZEQ VPN tunnel helper service: " +
+                                  app::DescribeWindowsError(ERROR_SERVICE_DOES_NOT_EXIST));
+  EXPECT_EQ(squatter.Received(1000), "");
 }
 
 // The product program, not the test service.

@@ -6,8 +6,11 @@
 //   "status"   ok with statusRaw <config>
 //   "fail"     ok false with message <config>
 //   "throw"    throws std::bad_alloc
+//   "fail-encode"  ok with a 10000-byte message, and the next allocation of more than 4096 bytes
+//              (the encoding of that answer) throws std::bad_alloc
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -15,6 +18,20 @@
 #include "common/helper_json.h"
 #include "tests/pipe/fingerprint.h"
 #include "tunnel_helper/service_host.h"
+
+namespace {
+
+std::atomic<bool> fail_next_large_allocation{false};
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (size > 4096 && fail_next_large_allocation.exchange(false)) throw std::bad_alloc();
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -36,6 +53,9 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
     response.statusRaw = static_cast<std::uint32_t>(std::strtoul(config.c_str(), nullptr, 10));
   } else if (command == "throw") {
     throw std::bad_alloc();
+  } else if (command == "fail-encode") {
+    response.message.assign(10000, 'e');
+    fail_next_large_allocation = true;
   } else if (command == "fail") {
     response.ok = false;
     response.message = config;

@@ -62,6 +62,26 @@ std::string StartServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
   return {};
 }
 
+DWORD StartServiceWithoutWaiting(const std::wstring& name) {
+  UniqueServiceHandle service = OpenNamedService(name);
+  if (!service) return GetLastError();
+  return StartServiceW(service.get(), 0, nullptr) ? ERROR_SUCCESS : GetLastError();
+}
+
+std::string DeleteServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
+  {
+    UniqueServiceHandle service = OpenNamedService(name);
+    if (!service) return "OpenServiceW failed: " + std::to_string(GetLastError());
+    if (!DeleteService(service.get())) return "DeleteService failed: " + std::to_string(GetLastError());
+  }
+  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+  while (OpenNamedService(name)) {
+    if (GetTickCount64() >= deadline) return "the service is still known";
+    Sleep(10);
+  }
+  return {};
+}
+
 DWORD SendServiceControl(const std::wstring& name, DWORD control) {
   UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return GetLastError();

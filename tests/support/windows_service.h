@@ -18,6 +18,13 @@ std::string RegisterService(const std::wstring& name, const std::wstring& progra
 // Starts the service and waits until it reports RUNNING (or fails). Returns "" on success.
 std::string StartServiceAndWait(const std::wstring& name, DWORD timeout_ms = 15000);
 
+// Asks the manager to start the service and returns at once, as the installer's last step or the
+// system at logon would. Returns the Windows error, 0 on success.
+DWORD StartServiceWithoutWaiting(const std::wstring& name);
+
+// Deletes the service and waits until the manager no longer knows it. Returns "" on success.
+std::string DeleteServiceAndWait(const std::wstring& name, DWORD timeout_ms = 15000);
+
 // Sends one control without waiting for its effect. Returns the Windows error, 0 on success.
 DWORD SendServiceControl(const std::wstring& name, DWORD control);
 
