@@ -11,10 +11,6 @@ inline constexpr std::size_t kPipeReadChunkBytes = 4096;
 inline constexpr std::size_t kMaxHelperRequestBytes = 73728;
 inline constexpr std::size_t kMaxHelperResponseBytes = 131072;
 
-// The state code carried as "statusRaw": the tunnel service runs, or it does not.
-inline constexpr std::uint32_t kTunnelStatusRunning = 3;
-inline constexpr std::uint32_t kTunnelStatusNotRunning = 0;
-
 template <typename StatusCode>
 struct BasicHelperResponse {
   bool ok = false;

@@ -1,5 +1,7 @@
 #include "tunnel_helper/command_line.h"
 
+namespace tunnel_helper {
+
 namespace {
 
 bool NeedsQuotes(std::wstring_view argument) {
@@ -48,3 +50,5 @@ std::wstring BuildCommandLine(std::wstring_view program, const std::vector<std::
   }
   return command_line;
 }
+
+}  // namespace tunnel_helper

@@ -1,32 +1,36 @@
-// The folders that hold the tunnel's config file. The config carries the tunnel's private key and
-// the service writes it as LocalSystem under "C:\ProgramData", where any local user may create
-// folders first and where inherited permissions let every local user read files. So the folders
-// are created with a protected descriptor of their own, and links planted in their place are
-// refused rather than followed.
+// The folders that hold the tunnel's config file: created with the store's own descriptor where
+// missing, and held open, checked and taken over where they exist (see store_security.h). Links
+// planted in their place are refused rather than followed.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "common/unique_handle.h"
+#include "tunnel_helper/machine_paths.h"
 
-// Full access for LocalSystem and the Administrators group only, inherited by everything inside,
-// nothing inherited from above.
-inline constexpr wchar_t kConfigDirectorySddl[] = L"D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+namespace tunnel_helper {
 
 inline constexpr char kConfigDirectoryFailurePrefix[] =
     "Failed to prepare the WireGuard config directory: ";
 
-// The self-relative descriptor of kConfigDirectorySddl, owned by the caller; empty on failure,
-// with GetLastError() telling why.
-UniqueLocalMemory BuildConfigDirectorySecurity();
+// The store's two folders, held open so that neither can be renamed, deleted or replaced by a link
+// while the config is written.
+struct HeldConfigFolders {
+  UniqueFileHandle product_folder;
+  UniqueFileHandle config_folder;
+};
 
-// Creates "C:\ProgramData\ZEQ VPN" and its "wireguard" folder where missing, with the descriptor
-// above. Existing folders are fine. On failure, and when either folder is a link, returns false
-// with `errorText` set to the failure prefix and the reason.
-bool PrepareWireGuardConfigDirectory(std::string& errorText);
+// Makes sure "<ProgramData>\ZEQ VPN" and its "wireguard" folder exist and are ours. On failure, and
+// when either folder is a link, returns nothing with `error_text` set to the failure prefix and the
+// reason; nothing has been written then.
+[[nodiscard]] std::optional<HeldConfigFolders> PrepareWireGuardConfigDirectory(
+    const ConfigStorePaths& paths, std::string& error_text);
 
 // True when `path` exists and is a reparse point: a junction or a symbolic link.
-bool IsLink(const wchar_t* path);
+[[nodiscard]] bool IsLink(const std::wstring& path) noexcept;
 
 // The failure prefix and the reason for refusing the link at `path`.
-std::string LinkRefusalMessage(const wchar_t* path);
+std::string LinkRefusalMessage(const std::wstring& path);
+
+}  // namespace tunnel_helper

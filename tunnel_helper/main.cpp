@@ -6,5 +6,5 @@
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
-  return tunnel_helper::RunServiceHost(RunTunnelCommand);
+  return tunnel_helper::RunServiceHost(tunnel_helper::RunTunnelCommand);
 }

@@ -2,6 +2,8 @@
 
 #include "common/unique_handle.h"
 
+namespace tunnel_helper {
+
 namespace {
 
 bool FindMessage(DWORD code, DWORD language, std::string& message) {
@@ -31,3 +33,5 @@ std::string SystemCategoryMessage(DWORD code) {
   message.erase(end == std::string::npos ? 0 : end + 1);
   return message.empty() ? "unknown error" : message;
 }
+
+}  // namespace tunnel_helper

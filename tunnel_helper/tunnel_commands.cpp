@@ -3,10 +3,16 @@
 #include <string>
 
 #include "common/helper_json.h"
+#include "tunnel_helper/config_directory.h"
+#include "tunnel_helper/failure_message.h"
+#include "tunnel_helper/script_hooks.h"
+#include "tunnel_helper/system_category_message.h"
 #include "tunnel_helper/tunnel_config_store.h"
 #include "tunnel_helper/tunnel_names.h"
 #include "tunnel_helper/tunnel_service_state.h"
 #include "tunnel_helper/wireguard_runner.h"
+
+namespace tunnel_helper {
 
 namespace {
 
@@ -17,18 +23,13 @@ constexpr char kWireGuardMissing[] =
 constexpr char kInstallFailed[] = "WireGuard couldn't install the tunnel.";
 constexpr char kUninstallFailed[] = "WireGuard couldn't uninstall the tunnel.";
 
-tunnel_helper::HelperResponse Succeed(std::uint32_t state) {
+HelperResponse Succeed(std::uint32_t state) {
   return {.ok = true, .message = {}, .statusRaw = state};
 }
 
-// The sentence, then two line feeds and the detail when there is one.
-tunnel_helper::HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
-  std::string message = sentence;
-  if (!detail.empty()) {
-    message += "\n\n";
-    message += detail;
-  }
-  return MakeFailureResponse(std::move(message));
+// The sentence, then two line feeds and the detail when there is one, shortened to fit.
+HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
+  return MakeFailureResponse(FailureWithDetail(sentence, detail));
 }
 
 WireGuardRunResult UninstallTunnel(const std::wstring& program) {
@@ -37,7 +38,7 @@ WireGuardRunResult UninstallTunnel(const std::wstring& program) {
 
 }  // namespace
 
-tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request) {
+HelperResponse RunTunnelCommand(std::string_view request) {
   const std::optional<std::string> command = FindJsonStringField(request, "command");
   if (!command) {
     return MakeFailureResponse("Missing command for the tunnel helper.");
@@ -58,7 +59,7 @@ tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request) {
   return MakeFailureResponse("Unsupported tunnel helper command.");
 }
 
-tunnel_helper::HelperResponse StartTunnel(std::string_view config,
+HelperResponse StartTunnel(std::string_view config,
                                           const TunnelCommandOptions& options) {
   if (config.empty()) {
     return MakeFailureResponse(kMissingConfig);
@@ -66,10 +67,20 @@ tunnel_helper::HelperResponse StartTunnel(std::string_view config,
   if (config.size() > kMaxWireGuardConfigBytes) {
     return MakeFailureResponse("WireGuard config exceeded the maximum supported size.");
   }
+  // Checked before anything is stored or run: the stored config stays as it was.
+  if (ContainsScriptHooks(config)) {
+    return MakeFailureResponse(kScriptHooksRefused);
+  }
+  DWORD lookup_error = ERROR_SUCCESS;
+  const std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(lookup_error);
+  if (!paths) {
+    return MakeFailureResponse(kConfigDirectoryFailurePrefix +
+                               SystemCategoryMessage(lookup_error));
+  }
   // The config is stored before anything else is checked, so it is replaced even when a later
   // step fails.
   std::string store_error;
-  if (!WriteWireGuardConfig(config, store_error)) {
+  if (!WriteWireGuardConfig(*paths, config, store_error)) {
     return MakeFailureResponse(std::move(store_error));
   }
   const std::optional<std::wstring> program = FindWireGuardExe();
@@ -81,7 +92,7 @@ tunnel_helper::HelperResponse StartTunnel(std::string_view config,
   UninstallTunnel(*program);
 
   const WireGuardRunResult install =
-      RunWireGuardCommand(*program, {L"/installtunnelservice", kWireGuardConfigPath});
+      RunWireGuardCommand(*program, {L"/installtunnelservice", paths->config_file});
   if (!install.started) {
     return MakeFailureResponse(install.text);
   }
@@ -89,15 +100,15 @@ tunnel_helper::HelperResponse StartTunnel(std::string_view config,
     return FailWithDetail(kInstallFailed, install.text);
   }
   std::string wait_error;
-  if (!WaitForTunnelServiceState(kTunnelStateRunning, options.waitLimitMs, wait_error)) {
+  if (!WaitForTunnelServiceState(kTunnelStateRunning, options.wait_limit_ms, wait_error)) {
     return FailWithDetail(kInstallFailed, wait_error);
   }
   return Succeed(kTunnelStateRunning);
 }
 
-tunnel_helper::HelperResponse StopTunnel(const TunnelCommandOptions& options) {
+HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t initial_state = options.queryState(query_error);
+  const std::uint32_t initial_state = options.query_state(query_error);
   if (!query_error.empty()) {
     return MakeFailureResponse(std::move(query_error));
   }
@@ -116,7 +127,7 @@ tunnel_helper::HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   if (uninstall.exitCode != 0) {
     // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
     std::string requery_error;
-    const std::uint32_t state = options.queryState(requery_error);
+    const std::uint32_t state = options.query_state(requery_error);
     if (!requery_error.empty()) {
       return MakeFailureResponse(std::move(requery_error));
     }
@@ -125,17 +136,19 @@ tunnel_helper::HelperResponse StopTunnel(const TunnelCommandOptions& options) {
     }
   }
   std::string wait_error;
-  if (!WaitForTunnelServiceState(kTunnelStateNotRunning, options.waitLimitMs, wait_error)) {
+  if (!WaitForTunnelServiceState(kTunnelStateNotRunning, options.wait_limit_ms, wait_error)) {
     return FailWithDetail(kUninstallFailed, wait_error);
   }
   return Succeed(kTunnelStateNotRunning);
 }
 
-tunnel_helper::HelperResponse GetTunnelStatus(const TunnelCommandOptions& options) {
+HelperResponse GetTunnelStatus(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t state = options.queryState(query_error);
+  const std::uint32_t state = options.query_state(query_error);
   if (!query_error.empty()) {
     return MakeFailureResponse(std::move(query_error));
   }
   return Succeed(state);
 }
+
+}  // namespace tunnel_helper

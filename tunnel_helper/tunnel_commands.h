@@ -15,27 +15,31 @@
 #include "common/helper_protocol.h"
 #include "tunnel_helper/tunnel_service_state.h"
 
+namespace tunnel_helper {
+
 // The largest config accepted, in bytes of the decoded string.
 inline constexpr std::size_t kMaxWireGuardConfigBytes = 65536;
 
 // How the commands look at the tunnel service. The defaults are the product's. Tests shorten the
 // waits, and substitute a failing state query, which the service control manager cannot be made
-// to give under test. `queryState` replaces the single queries of "stop" and "status", not the
+// to give under test. `query_state` replaces the single queries of "stop" and "status", not the
 // polling inside a wait.
 struct TunnelCommandOptions {
-  std::function<std::uint32_t(std::string& errorText)> queryState = QueryTunnelServiceState;
-  DWORD waitLimitMs = kTunnelServiceWaitTimeoutMs;
+  std::function<std::uint32_t(std::string& error_text)> query_state = QueryTunnelServiceState;
+  DWORD wait_limit_ms = kTunnelServiceWaitTimeoutMs;
 };
 
 // Reads "command" (and for "start" "config") from the request text and carries the command out.
-tunnel_helper::HelperResponse RunTunnelCommand(std::string_view request);
+HelperResponse RunTunnelCommand(std::string_view request);
 
 // Stores the config, removes any earlier tunnel, installs the tunnel and waits until it runs.
-tunnel_helper::HelperResponse StartTunnel(std::string_view config,
+HelperResponse StartTunnel(std::string_view config,
                                           const TunnelCommandOptions& options = {});
 
 // Removes the tunnel if its service runs and waits until it no longer does.
-tunnel_helper::HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
+HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
 
 // Whether the tunnel service runs.
-tunnel_helper::HelperResponse GetTunnelStatus(const TunnelCommandOptions& options = {});
+HelperResponse GetTunnelStatus(const TunnelCommandOptions& options = {});
+
+}  // namespace tunnel_helper

@@ -7,11 +7,14 @@
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/config_directory.h"
-#include "tunnel_helper/tunnel_names.h"
+#include "tunnel_helper/store_security.h"
+#include "tunnel_helper/system_category_message.h"
 
+namespace tunnel_helper {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr char kWriteFailed[] = "Failed to write the WireGuard config file.";
 
 bool IsReparsePoint(HANDLE file) {
   FILE_ATTRIBUTE_TAG_INFO info{};
@@ -31,53 +34,78 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
+// Deletes a temporary file left by an earlier run through a handle that does not follow links.
+// It is not reused: whoever could open it before it was ours might still hold it open.
+bool RemoveLeftover(const std::wstring& path) {
+  const UniqueFileHandle leftover(CreateFileW(path.c_str(), DELETE, kShareAll, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                              nullptr));
+  if (!leftover) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(leftover.get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition)) != FALSE;
+}
+
 }  // namespace
 
-bool WriteWireGuardConfig(std::string_view config, std::string& errorText) {
-  if (!PrepareWireGuardConfigDirectory(errorText)) {
+bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config,
+                          std::string& error_text) {
+  const std::optional<HeldConfigFolders> folders =
+      PrepareWireGuardConfigDirectory(paths, error_text);
+  if (!folders) {
     return false;
   }
-  for (const wchar_t* path : {kWireGuardConfigPath, kWireGuardConfigTempPath}) {
-    if (IsLink(path)) {
-      errorText = LinkRefusalMessage(path);
+  for (const std::wstring* path : {&paths.config_file, &paths.temporary_file}) {
+    if (IsLink(*path)) {
+      error_text = LinkRefusalMessage(*path);
       return false;
     }
   }
+  // The config file is replaced below, but it is not left to someone else meanwhile.
+  if (GetFileAttributesW(paths.config_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    DWORD error = ERROR_SUCCESS;
+    if (!OpenTrustedStoreObject(paths.config_file, StoreObject::kFile, error)) {
+      error_text = error == ERROR_REPARSE_TAG_MISMATCH
+                       ? LinkRefusalMessage(paths.config_file)
+                       : kConfigDirectoryFailurePrefix + SystemCategoryMessage(error);
+      return false;
+    }
+  }
+  if (!RemoveLeftover(paths.temporary_file)) {
+    error_text = kWriteFailed;
+    return false;
+  }
 
-  // Opened without truncation and without following a link, so that a link planted after the
-  // check above is seen on the handle and left as it is. A temporary file left by an earlier
-  // crash is reused.
-  UniqueFileHandle file(CreateFileW(kWireGuardConfigTempPath, GENERIC_WRITE, kShareAll, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                    nullptr));
+  // A new file, which takes the folder's permissions; opened without following a link, so that
+  // a link planted after the checks above is seen on the handle and left as it is.
+  UniqueFileHandle file(CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll,
+                                    nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) {
-    errorText = "Failed to write the WireGuard config file.";
+    error_text = kWriteFailed;
     return false;
   }
   if (IsReparsePoint(file.get())) {
-    errorText = LinkRefusalMessage(kWireGuardConfigTempPath);
-    return false;
-  }
-  if (!SetEndOfFile(file.get())) {
-    file.reset();
-    DeleteFileW(kWireGuardConfigTempPath);
-    errorText = "Failed to write the WireGuard config file.";
+    error_text = LinkRefusalMessage(paths.temporary_file);
     return false;
   }
   if (!WriteAll(file.get(), config) || !FlushFileBuffers(file.get())) {
     file.reset();
-    DeleteFileW(kWireGuardConfigTempPath);
-    errorText = "Failed to flush the WireGuard config file.";
+    DeleteFileW(paths.temporary_file.c_str());
+    error_text = "Failed to flush the WireGuard config file.";
     return false;
   }
   file.reset();
 
-  if (!MoveFileExW(kWireGuardConfigTempPath, kWireGuardConfigPath,
+  if (!MoveFileExW(paths.temporary_file.c_str(), paths.config_file.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    errorText = "Failed to replace the WireGuard config file: " +
-                tunnel_helper::DescribeWindowsError(GetLastError());
-    DeleteFileW(kWireGuardConfigTempPath);
+    error_text = "Failed to replace the WireGuard config file: " +
+                 DescribeWindowsError(GetLastError());
+    DeleteFileW(paths.temporary_file.c_str());
     return false;
   }
   return true;
 }
+
+}  // namespace tunnel_helper

@@ -4,11 +4,13 @@
 #include "common/windows_error.h"
 #include "tunnel_helper/tunnel_names.h"
 
-std::uint32_t QueryTunnelServiceState(std::string& errorText) {
+namespace tunnel_helper {
+
+std::uint32_t QueryTunnelServiceState(std::string& error_text) {
   const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    errorText = "Failed to open the Windows service manager: " +
-                tunnel_helper::DescribeWindowsError(GetLastError());
+    error_text = "Failed to open the Windows service manager: " +
+                DescribeWindowsError(GetLastError());
     return kTunnelStateNotRunning;
   }
   const UniqueServiceHandle service(
@@ -18,43 +20,45 @@ std::uint32_t QueryTunnelServiceState(std::string& errorText) {
     if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
       return kTunnelStateNotRunning;
     }
-    errorText = "Failed to query the WireGuard tunnel service: " +
-                tunnel_helper::DescribeWindowsError(error);
+    error_text = "Failed to query the WireGuard tunnel service: " +
+                DescribeWindowsError(error);
     return kTunnelStateNotRunning;
   }
   SERVICE_STATUS_PROCESS status{};
   DWORD needed = 0;
   if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
                             reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)) {
-    errorText = "Failed to read the WireGuard tunnel service status: " +
-                tunnel_helper::DescribeWindowsError(GetLastError());
+    error_text = "Failed to read the WireGuard tunnel service status: " +
+                DescribeWindowsError(GetLastError());
     return kTunnelStateNotRunning;
   }
   return status.dwCurrentState == SERVICE_RUNNING ? kTunnelStateRunning : kTunnelStateNotRunning;
 }
 
-bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limitMs) {
+bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limit_ms) {
   const DWORD elapsed = now - start;
-  return elapsed > limitMs;
+  return elapsed > limit_ms;
 }
 
-bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limitMs, std::string& errorText) {
+bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limit_ms, std::string& error_text) {
   const DWORD start = GetTickCount();
-  while (!TunnelWaitLimitPassed(start, GetTickCount(), limitMs)) {
+  while (!TunnelWaitLimitPassed(start, GetTickCount(), limit_ms)) {
     std::string query_error;
     const std::uint32_t state = QueryTunnelServiceState(query_error);
     if (query_error.empty() && state == wanted) {
       return true;
     }
     if (!query_error.empty()) {
-      errorText = std::move(query_error);
+      error_text = std::move(query_error);
     }
     Sleep(kTunnelServicePollIntervalMs);
   }
-  if (errorText.empty()) {
-    errorText = wanted == kTunnelStateRunning
+  if (error_text.empty()) {
+    error_text = wanted == kTunnelStateRunning
                     ? "WireGuard tunnel service did not reach the running state."
                     : "WireGuard tunnel service did not stop cleanly.";
   }
   return false;
 }
+
+}  // namespace tunnel_helper

@@ -7,26 +7,28 @@
 #include <cstdint>
 #include <string>
 
-#include "common/helper_protocol.h"
+namespace tunnel_helper {
 
 // The state code sent as "statusRaw". 3 is this system's own code, not the manager's
 // SERVICE_RUNNING (4).
-inline constexpr std::uint32_t kTunnelStateRunning = kTunnelStatusRunning;
-inline constexpr std::uint32_t kTunnelStateNotRunning = kTunnelStatusNotRunning;
+inline constexpr std::uint32_t kTunnelStateRunning = 3;
+inline constexpr std::uint32_t kTunnelStateNotRunning = 0;
 
 inline constexpr DWORD kTunnelServicePollIntervalMs = 250;
 inline constexpr DWORD kTunnelServiceWaitTimeoutMs = 15000;
 
 // kTunnelStateRunning when the tunnel service exists and runs, kTunnelStateNotRunning otherwise.
 // A tunnel service that does not exist is not an error. On failure returns kTunnelStateNotRunning
-// and sets `errorText`, which is left alone otherwise.
-std::uint32_t QueryTunnelServiceState(std::string& errorText);
+// and sets `error_text`, which is left alone otherwise.
+std::uint32_t QueryTunnelServiceState(std::string& error_text);
 
 // Queries at once, then every kTunnelServicePollIntervalMs until the state is `wanted` (true) or
-// more than `limitMs` have passed (false). On false `errorText` holds the most recent query error,
+// more than `limit_ms` have passed (false). On false `error_text` holds the most recent query error,
 // or the time-out reason when no query failed. A failed query does not end the wait.
-bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limitMs, std::string& errorText);
+bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limit_ms, std::string& error_text);
 
-// Whether a wait begun at tick `start` has run past `limitMs` at tick `now`. The difference is
+// Whether a wait begun at tick `start` has run past `limit_ms` at tick `now`. The difference is
 // taken in 32 bits, so the tick counter wrapping round (every 49.7 days) does no harm.
-bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limitMs);
+bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limit_ms);
+
+}  // namespace tunnel_helper

@@ -3,6 +3,9 @@
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/command_line.h"
+#include "tunnel_helper/machine_paths.h"
+
+namespace tunnel_helper {
 
 namespace {
 
@@ -30,10 +33,10 @@ void TrimTrailingLineBreaks(std::string& text) {
 }  // namespace
 
 std::optional<std::wstring> FindWireGuardExe() {
-  for (const wchar_t* candidate : kWireGuardExeCandidates) {
-    const DWORD attributes = GetFileAttributesW(candidate);
+  for (std::wstring& candidate : WireGuardExeCandidates()) {
+    const DWORD attributes = GetFileAttributesW(candidate.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      return candidate;
+      return std::move(candidate);
     }
   }
   return std::nullopt;
@@ -50,14 +53,14 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   UniqueHandle write_end;
   if (!CreatePipe(read_end.receive(), write_end.receive(), &inheritable, 0)) {
     result.text =
-        "Failed to create the capture pipe: " + tunnel_helper::DescribeWindowsError(GetLastError());
+        "Failed to create the capture pipe: " + DescribeWindowsError(GetLastError());
     return result;
   }
   // Only the write end may reach the child: a read end held open there would keep the pipe from
   // ever reporting end of file.
   if (!SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
     result.text = "Failed to prepare the capture pipe: " +
-                  tunnel_helper::DescribeWindowsError(GetLastError());
+                  DescribeWindowsError(GetLastError());
     return result;
   }
 
@@ -80,7 +83,7 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   write_end.reset();
   if (!created) {
     result.text =
-        "Failed to start the WireGuard command: " + tunnel_helper::DescribeWindowsError(create_error);
+        "Failed to start the WireGuard command: " + DescribeWindowsError(create_error);
     return result;
   }
   const UniqueHandle process_handle(process.hProcess);
@@ -97,3 +100,5 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   TrimTrailingLineBreaks(result.text);
   return result;
 }
+
+}  // namespace tunnel_helper

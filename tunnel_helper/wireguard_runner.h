@@ -4,17 +4,12 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-// Tried in this order. Literal paths: no environment, registry or search path.
-inline constexpr std::array<const wchar_t*, 2> kWireGuardExeCandidates = {
-    L"C:\\Program Files\\WireGuard\\wireguard.exe",
-    L"C:\\Program Files (x86)\\WireGuard\\wireguard.exe",
-};
+namespace tunnel_helper {
 
 inline constexpr std::size_t kCaptureReadChunkBytes = 4096;
 
@@ -28,7 +23,7 @@ struct WireGuardRunResult {
   std::string text;
 };
 
-// The first candidate that exists and is not a directory.
+// The first of WireGuardExeCandidates() that exists and is not a directory.
 std::optional<std::wstring> FindWireGuardExe();
 
 // Runs `program` hidden, with `arguments` quoted onto its command line, and blocks until it has
@@ -36,3 +31,5 @@ std::optional<std::wstring> FindWireGuardExe();
 // more than the pipe holds cannot stall.
 WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
                                        const std::vector<std::wstring>& arguments);
+
+}  // namespace tunnel_helper

@@ -7,6 +7,7 @@
 
 #include "tests/tunnel_helper/command_line_cases.h"
 
+namespace tunnel_helper {
 namespace {
 
 TEST(QuoteCommandLineArgument, QuotesOnlyWhatNeedsIt) {
@@ -126,3 +127,4 @@ TEST(BuildCommandLine, ArgumentListsParseBackUnchanged) {
 }
 
 }  // namespace
+}  // namespace tunnel_helper

@@ -14,6 +14,7 @@
 #include "tunnel_helper/command_line.h"
 #include "tunnel_helper/wireguard_runner.h"
 
+namespace tunnel_helper {
 namespace {
 
 std::vector<std::wstring> ParseWithShell(const std::wstring& command_line) {
@@ -80,3 +81,4 @@ TEST(QuoteCommandLineArgument, ChildProcessReceivesEveryArgumentUnchanged) {
 }
 
 }  // namespace
+}  // namespace tunnel_helper

@@ -10,6 +10,7 @@
 #include "tests/tunnel_helper/tunnel_test_support.h"
 #include "tunnel_helper/system_category_message.h"
 
+namespace tunnel_helper {
 namespace {
 
 using tunnel_test::kConfigPath;
@@ -147,11 +148,6 @@ TEST_F(TunnelCommandsTest, StartWhenTheConfigCannotBeStored) {
 
 TEST_F(TunnelCommandsTest, InstallFailuresCarryWireGuardsOutput) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  std::string many_lines;
-  for (int line = 1; line <= 90000; ++line) {
-    many_lines += "line " + std::to_string(line) + "\r\n";
-  }
-  many_lines.resize(many_lines.size() - 2);
   struct Case {
     const char* name;
     std::string config;
@@ -172,20 +168,41 @@ TEST_F(TunnelCommandsTest, InstallFailuresCarryWireGuardsOutput) {
       {"no [Interface] section", "PrivateKey = x\r\n",
        std::string(kInstallFailed) +
            "\n\nInvalid configuration: the [Interface] section is missing."},
-      {"more than a megabyte of output",
-       TunnelConfig("# standin: install-exit = 1\r\n"
-                    "# standin: install-output-lines = 90000\r\n"),
-       std::string(kInstallFailed) + "\n\n" + many_lines},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string response = Start(c.config);
-    // Compared whole but printed short: one case carries more than a megabyte.
-    EXPECT_TRUE(response == Failure(c.message))
-        << response.size() << " bytes: " << response.substr(0, 200);
+    EXPECT_EQ(Start(c.config), Failure(c.message));
     EXPECT_EQ(ReadFileBytes(kConfigPath), c.config);
     EXPECT_EQ(TunnelServiceState(), std::nullopt);
   }
+}
+
+// More than a megabyte of output, read while WireGuard runs, reaches the app shortened to fit.
+TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  const std::string response = Start(TunnelConfig("# standin: install-exit = 1\r\n"
+                                                  "# standin: install-output-lines = 90000\r\n"));
+  EXPECT_LE(response.size(), kMaxHelperResponseBytes);
+  const std::string head = std::string("{\"ok\":false,\"message\":\"") + kInstallFailed +
+                           "\\n\\nline 1\\r\\nline 2\\r\\n";
+  EXPECT_EQ(response.rfind(head, 0), 0u) << response.substr(0, 200);
+  EXPECT_NE(response.find("\\n(The rest of WireGuard's output was left out.)\"}"),
+            std::string::npos);
+}
+
+TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  const std::string earlier = TunnelConfig();
+  ASSERT_EQ(Start(earlier), kRunning);
+  const Runs runs_before = WireGuardRuns(kWireGuardExe);
+  for (const char* hook : {"PreUp", "postup", "  PreDown", "POSTDOWN"}) {
+    const std::string config = TunnelConfig(std::string(hook) + " = cmd /c calc\r\n");
+    EXPECT_EQ(Start(config),
+              Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
+                      "PostDown), which ZEQ VPN does not accept."));
+  }
+  EXPECT_EQ(ReadFileBytes(kConfigPath), earlier);
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), runs_before);
 }
 
 // The error Windows gives for starting `program`, found by trying it here.
@@ -209,7 +226,7 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStart) {
   const DWORD error = ErrorStarting(kWireGuardExe);
   ASSERT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
   const std::string not_started =
-      Failure("Failed to start the WireGuard command: " + tunnel_helper::DescribeWindowsError(error));
+      Failure("Failed to start the WireGuard command: " + DescribeWindowsError(error));
   const std::string config = TunnelConfig();
   EXPECT_EQ(Start(config), not_started);
   EXPECT_EQ(ReadFileBytes(kConfigPath), config);
@@ -295,7 +312,7 @@ TEST_F(TunnelCommandsTest, StopTimesOutWhenTheServiceKeepsRunning) {
   // WireGuard reports success but the tunnel service goes on running.
   ASSERT_EQ(Start(TunnelConfig("# standin: uninstall-action = keep\r\n")), kRunning);
   TunnelCommandOptions options;
-  options.waitLimitMs = 1000;
+  options.wait_limit_ms = 1000;
   const DWORD start = GetTickCount();
   EXPECT_EQ(EncodeHelperResponse(StopTunnel(options)),
             Failure(std::string(kUninstallFailed) +
@@ -309,7 +326,7 @@ TEST_F(TunnelCommandsTest, FailedStateQueriesAreReportedAsTheyCame) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   const std::string query_error = "Failed to open the Windows service manager: Access denied.";
   TunnelCommandOptions failing;
-  failing.queryState = [&](std::string& error) {
+  failing.query_state = [&](std::string& error) {
     error = query_error;
     return kTunnelStateNotRunning;
   };
@@ -323,7 +340,7 @@ TEST_F(TunnelCommandsTest, FailedStateQueriesAreReportedAsTheyCame) {
             kRunning);
   int queries = 0;
   TunnelCommandOptions second_fails;
-  second_fails.queryState = [&](std::string& error) {
+  second_fails.query_state = [&](std::string& error) {
     if (++queries == 1) {
       return QueryTunnelServiceState(error);
     }
@@ -336,3 +353,4 @@ TEST_F(TunnelCommandsTest, FailedStateQueriesAreReportedAsTheyCame) {
 }
 
 }  // namespace
+}  // namespace tunnel_helper

@@ -11,9 +11,10 @@
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
-#include "tunnel_helper/config_directory.h"
+#include "tunnel_helper/store_security.h"
 #include "tunnel_helper/system_category_message.h"
 
+namespace tunnel_helper {
 namespace {
 
 using tunnel_test::kConfigDirectory;
@@ -25,6 +26,18 @@ using tunnel_test::ReadFileBytes;
 
 constexpr char kDirectoryFailure[] = "Failed to prepare the WireGuard config directory: ";
 
+// The machine's paths, as the service resolves them; the tests compare them with literal ones.
+ConfigStorePaths MachinePaths() {
+  DWORD error = ERROR_SUCCESS;
+  std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(error);
+  EXPECT_TRUE(paths.has_value()) << error;
+  return paths.value_or(ConfigStorePaths{});
+}
+
+bool WriteWireGuardConfig(std::string_view config, std::string& error) {
+  return tunnel_helper::WriteWireGuardConfig(MachinePaths(), config, error);
+}
+
 class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
  protected:
   // An earlier config in place, as a previous "start" left it.
@@ -34,6 +47,14 @@ class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
   }
   const std::string kEarlier = tunnel_test::TunnelConfig("# the earlier config\r\n");
 };
+
+TEST(ConfigStorePaths, UnderTheMachinesProgramDataFolder) {
+  const ConfigStorePaths paths = MachinePaths();
+  EXPECT_EQ(paths.product_folder, kProductDataDirectory);
+  EXPECT_EQ(paths.config_folder, kConfigDirectory);
+  EXPECT_EQ(paths.config_file, kConfigPath);
+  EXPECT_EQ(paths.temporary_file, kConfigTempPath);
+}
 
 TEST_F(TunnelConfigStoreTest, FirstWriteCreatesTheFoldersAndTheExactFile) {
   const std::string config = tunnel_test::TunnelConfig();
@@ -65,7 +86,7 @@ TEST_F(TunnelConfigStoreTest, BytesAreStoredUnchanged) {
   EXPECT_FALSE(PathExists(kConfigTempPath));
 }
 
-TEST_F(TunnelConfigStoreTest, ReplacesALongerConfigAndReusesALeftoverTemporaryFile) {
+TEST_F(TunnelConfigStoreTest, ReplacesALongerConfigAndALeftoverTemporaryFile) {
   StoreEarlierConfig();
   ASSERT_TRUE(tunnel_test::WriteFileBytes(kConfigTempPath, std::string(100000, 'L')));
   std::string error;
@@ -105,10 +126,11 @@ TEST_F(TunnelConfigStoreTest, TemporaryFileThatCannotBeOpenedWritesNothing) {
 TEST_F(TunnelConfigStoreTest, FailedReplacementKeepsTheEarlierConfigAndRemovesTheTemporaryFile) {
   const std::string prefix = "Failed to replace the WireGuard config file: ";
   {
-    SCOPED_TRACE("config file held open without sharing");
+    SCOPED_TRACE("config file held open without sharing its deletion");
     StoreEarlierConfig();
-    UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.valid());
     std::string error;
     EXPECT_FALSE(WriteWireGuardConfig("new config", error));
@@ -181,38 +203,47 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
   tunnel_test::RemoveTree(kElsewhere);
 }
 
-// Wine neither enforces nor stores the folders' descriptor, so the descriptor itself is checked.
-TEST(ConfigDirectorySecurity, ProtectedFullAccessForLocalSystemAndAdministratorsOnly) {
-  const UniqueLocalMemory descriptor = BuildConfigDirectorySecurity();
-  ASSERT_TRUE(descriptor.valid()) << GetLastError();
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
-  EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "nothing inherited from C:\\ProgramData";
-  EXPECT_NE(control & SE_DACL_PRESENT, 0);
-
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
-  ASSERT_NE(dacl, nullptr);
-  ACL_SIZE_INFORMATION size{};
-  ASSERT_TRUE(GetAclInformation(dacl, &size, sizeof(size), AclSizeInformation));
-  ASSERT_EQ(size.AceCount, 2u);
-
-  const WELL_KNOWN_SID_TYPE expected_sids[] = {WinLocalSystemSid, WinBuiltinAdministratorsSid};
-  for (DWORD index = 0; index < size.AceCount; ++index) {
-    void* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, index, &ace));
-    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-    EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    EXPECT_EQ(allowed->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
-    EXPECT_EQ(allowed->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
-    BYTE sid[SECURITY_MAX_SID_SIZE];
-    DWORD sid_size = sizeof(sid);
-    ASSERT_TRUE(CreateWellKnownSid(expected_sids[index], nullptr, sid, &sid_size));
-    EXPECT_TRUE(EqualSid(const_cast<DWORD*>(&allowed->SidStart), sid)) << "entry " << index;
+// Descriptors as Windows would report them for folders and files found in the store's place.
+TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
+  constexpr StoreObject kFolder = StoreObject::kFolder;
+  constexpr StoreObject kFile = StoreObject::kFile;
+  const struct {
+    const wchar_t* sddl;
+    StoreObject kind;
+    bool trusted;
+  } cases[] = {
+      {kConfigStoreSddl, kFolder, true},
+      {kConfigStoreSddl, kFile, true},
+      {L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, true},
+      {L"O:S-1-5-21-1-2-3-1001D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, false},
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;FW;;;BU)", kFolder, false},
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;0x4;;;BU)", kFolder, false},  // add subfolders
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},   // Everyone: change the DACL
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},     // Everyone: take ownership
+      {L"O:BAD:AI(A;OICI;FA;;;SY)(A;OICIID;0x1301bf;;;BU)", kFolder, false},  // inherited modify
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},  // listing the folder only
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)", kFolder, false},  // reading its files
+      {L"O:BAD:PAI(A;;FA;;;SY)(A;;FR;;;WD)", kFile, false},
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(D;OICI;FA;;;WD)", kFolder, true},  // a denial takes away
+      {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                       // no owner
+  };
+  for (const auto& c : cases) {
+    UniqueLocalMemory descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        c.sddl, SDDL_REVISION_1, descriptor.receive(), nullptr))
+        << GetLastError();
+    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind), c.trusted)
+        << WideToUtf8(c.sddl);
   }
+  // No DACL at all lets everyone in. (Wine reads "NO_ACCESS_CONTROL" as an empty DACL instead.)
+  SECURITY_DESCRIPTOR no_dacl{};
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof(administrators);
+  ASSERT_TRUE(CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size));
+  ASSERT_TRUE(InitializeSecurityDescriptor(&no_dacl, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorOwner(&no_dacl, administrators, FALSE));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&no_dacl, TRUE, nullptr, FALSE));
+  EXPECT_FALSE(IsTrustedStoreDescriptor(&no_dacl, kFolder));
 }
 
 TEST(SystemCategoryMessage, SystemTextWithoutTrailingSpaceOrUnknownError) {
@@ -222,9 +253,10 @@ TEST(SystemCategoryMessage, SystemTextWithoutTrailingSpaceOrUnknownError) {
     EXPECT_EQ(std::string(" \t\r\n").find(text.back()), std::string::npos) << text;
     // The same system text as the service's error texts give, in this English prefix; only the
     // trimming and the code page could tell them apart.
-    EXPECT_EQ(text, tunnel_helper::DescribeWindowsError(code));
+    EXPECT_EQ(text, DescribeWindowsError(code));
   }
   EXPECT_EQ(SystemCategoryMessage(0x2000FFFFu), "unknown error");
 }
 
 }  // namespace
+}  // namespace tunnel_helper

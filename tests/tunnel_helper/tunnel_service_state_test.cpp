@@ -6,6 +6,7 @@
 
 #include "tests/tunnel_helper/tunnel_test_support.h"
 
+namespace tunnel_helper {
 namespace {
 
 using tunnel_test::CleanMachineTest;
@@ -110,3 +111,4 @@ TEST(TunnelWaitLimitPassed, ElapsedTimeSurvivesTheTickCounterWrapping) {
 }
 
 }  // namespace
+}  // namespace tunnel_helper

@@ -8,6 +8,7 @@
 #include "tests/support/windows_service.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 
+namespace tunnel_helper {
 namespace {
 
 using tunnel_test::kWireGuardExe;
@@ -144,7 +145,7 @@ TEST_F(WireGuardRunnerTest, ProgramThatCannotStart) {
     ASSERT_EQ(run.text.rfind(prefix, 0), 0u) << run.text;
     EXPECT_GT(run.text.size(), prefix.size()) << run.text;
     if (c.error) {
-      EXPECT_EQ(run.text, prefix + tunnel_helper::DescribeWindowsError(*c.error));
+      EXPECT_EQ(run.text, prefix + DescribeWindowsError(*c.error));
     }
   }
 }
@@ -165,3 +166,4 @@ TEST_F(WireGuardRunnerTest, EveryHandleIsClosedOnEveryPath) {
 }
 
 }  // namespace
+}  // namespace tunnel_helper
