@@ -44,11 +44,12 @@ void HandleTunnelMethodCallWith(const HelperRequestSender& send, const flutter::
       return;
     }
     // The text goes on unchanged; the service checks it.
-    AnswerWithoutValue(send(EncodeHelperRequest("start", *config)), "start_failed", *result);
+    AnswerWithoutValue(send(common::EncodeHelperRequest("start", *config)), "start_failed",
+                       *result);
   } else if (method == "stop") {
-    AnswerWithoutValue(send(EncodeHelperRequest("stop")), "stop_failed", *result);
+    AnswerWithoutValue(send(common::EncodeHelperRequest("stop")), "stop_failed", *result);
   } else if (method == "status") {
-    const HelperResponse response = send(EncodeHelperRequest("status"));
+    const HelperResponse response = send(common::EncodeHelperRequest("status"));
     if (!response.ok) {
       result->Error("status_failed", response.message);
       return;

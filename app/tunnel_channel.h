@@ -24,8 +24,8 @@ using HelperRequestSender = std::function<HelperResponse(std::string_view reques
 
 // The string stored under the string key `key` when the call's arguments are a map; nothing
 // otherwise (a key of another kind, such as the same bytes as a byte list, does not match).
-std::optional<std::string> GetStringArgument(const flutter::MethodCall<>& call,
-                                             std::string_view key);
+[[nodiscard]] std::optional<std::string> GetStringArgument(const flutter::MethodCall<>& call,
+                                                           std::string_view key);
 
 // Answers `call` exactly once before returning, sending at most one request through `send`.
 void HandleTunnelMethodCallWith(const HelperRequestSender& send, const flutter::MethodCall<>& call,

@@ -26,21 +26,21 @@ HelperResponse Failure(std::string message) {
 
 // The status of "DAVIZATunnelHelper"; on failure nothing, with `error` set.
 std::optional<SERVICE_STATUS_PROCESS> QueryHelperService(DWORD& error) {
-  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
     error = GetLastError();
     return std::nullopt;
   }
-  const UniqueServiceHandle service(
-      OpenServiceW(manager.get(), kHelperServiceName, SERVICE_QUERY_STATUS));
+  const common::UniqueServiceHandle service(
+      OpenServiceW(manager.get(), common::kHelperServiceName, SERVICE_QUERY_STATUS));
   if (!service) {
     error = GetLastError();
     return std::nullopt;
   }
   SERVICE_STATUS_PROCESS status{};
   DWORD needed = 0;
-  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
-                            reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)) {
+  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                            sizeof(status), &needed)) {
     error = GetLastError();
     return std::nullopt;
   }
@@ -77,7 +77,7 @@ std::optional<std::string> CheckServedByHelperService(HANDLE pipe) {
 // Opens the pipe within kPipeWaitTimeoutMs. Another client may take the free instance between the
 // wait and the open, and a service that is still starting has no pipe yet; neither is a failure
 // while time remains.
-UniqueFileHandle OpenHelperPipe(std::string& error_text) {
+common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
   const ULONGLONG deadline = GetTickCount64() + kPipeWaitTimeoutMs;
   // What remains of the budget; at least 1, since 0 would mean the pipe's default wait.
   const auto remaining_ms = [deadline]() -> DWORD {
@@ -88,9 +88,10 @@ UniqueFileHandle OpenHelperPipe(std::string& error_text) {
   DWORD state_before_wait = 0;
   for (;;) {
     DWORD error = ERROR_SUCCESS;
-    if (WaitNamedPipeW(kHelperPipeName, remaining_ms())) {
-      UniqueFileHandle pipe(CreateFileW(kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+    if (WaitNamedPipeW(common::kHelperPipeName, remaining_ms())) {
+      common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName,
+                                                GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
       if (pipe) {
         return pipe;
       }
@@ -99,7 +100,8 @@ UniqueFileHandle OpenHelperPipe(std::string& error_text) {
         continue;
       }
       if (error != ERROR_FILE_NOT_FOUND) {
-        error_text = "Failed to open the ZEQ VPN tunnel helper pipe: " + DescribeWindowsError(error);
+        error_text =
+            "Failed to open the ZEQ VPN tunnel helper pipe: " + DescribeWindowsError(error);
         return {};
       }
     } else {
@@ -131,16 +133,16 @@ UniqueFileHandle OpenHelperPipe(std::string& error_text) {
 }  // namespace
 
 HelperResponse InterpretHelperResponse(std::string_view answer) {
-  const std::optional<bool> ok = FindJsonBoolField(answer, "ok");
+  const std::optional<bool> ok = common::FindJsonBoolField(answer, "ok");
   if (!ok) {
     return Failure("Received an invalid response from the tunnel helper.");
   }
   HelperResponse response;
   response.ok = *ok;
-  if (std::optional<std::string> message = FindJsonStringField(answer, "message")) {
+  if (std::optional<std::string> message = common::FindJsonStringField(answer, "message")) {
     response.message = std::move(*message);
   }
-  response.statusRaw = FindJsonIntField(answer, "statusRaw");
+  response.statusRaw = common::FindJsonIntField(answer, "statusRaw");
   if (!response.ok && response.message.empty()) {
     response.message = "ZEQ VPN tunnel helper request failed.";
   }
@@ -149,7 +151,7 @@ HelperResponse InterpretHelperResponse(std::string_view answer) {
 
 std::optional<std::string> ReadPipeMessage(HANDLE pipe, std::size_t limit,
                                            std::string* error_text) {
-  std::array<char, kPipeReadChunkBytes> buffer{};
+  std::array<char, common::kPipeReadChunkBytes> buffer{};
   std::string message;
   for (;;) {
     DWORD read = 0;
@@ -181,7 +183,7 @@ std::optional<std::string> ReadPipeMessage(HANDLE pipe, std::size_t limit,
 
 HelperResponse SendHelperRequest(std::string_view request) {
   std::string error_text;
-  UniqueFileHandle pipe = OpenHelperPipe(error_text);
+  common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
   if (!pipe) {
     return Failure(std::move(error_text));
   }
@@ -205,7 +207,7 @@ HelperResponse SendHelperRequest(std::string_view request) {
   } while (sent < request.size());
 
   const std::optional<std::string> answer =
-      ReadPipeMessage(pipe.get(), kMaxHelperResponseBytes, &error_text);
+      ReadPipeMessage(pipe.get(), common::kMaxHelperResponseBytes, &error_text);
   pipe.reset();
   if (!answer) {
     return Failure(std::move(error_text));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace common {
+
 namespace {
 
 bool IsJsonSpace(char c) {
@@ -53,14 +55,30 @@ std::string EscapeJsonString(std::string_view text) {
   escaped.reserve(text.size() + 16);
   for (const char c : text) {
     switch (c) {
-      case '\b': escaped += "\\b"; break;
-      case '\t': escaped += "\\t"; break;
-      case '\n': escaped += "\\n"; break;
-      case '\f': escaped += "\\f"; break;
-      case '\r': escaped += "\\r"; break;
-      case '"': escaped += "\\\""; break;
-      case '\\': escaped += "\\\\"; break;
-      default: escaped.push_back(c); break;
+      case '\b':
+        escaped += "\\b";
+        break;
+      case '\t':
+        escaped += "\\t";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\f':
+        escaped += "\\f";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      case '"':
+        escaped += "\\\"";
+        break;
+      case '\\':
+        escaped += "\\\\";
+        break;
+      default:
+        escaped.push_back(c);
+        break;
     }
   }
   return escaped;
@@ -91,12 +109,24 @@ bool ParseJsonStringAt(std::string_view text, std::size_t& position, std::string
     switch (const char escape = text[at++]) {
       case '"':
       case '/':
-      case '\\': decoded.push_back(escape); break;
-      case 'b': decoded.push_back('\b'); break;
-      case 'f': decoded.push_back('\f'); break;
-      case 'n': decoded.push_back('\n'); break;
-      case 'r': decoded.push_back('\r'); break;
-      case 't': decoded.push_back('\t'); break;
+      case '\\':
+        decoded.push_back(escape);
+        break;
+      case 'b':
+        decoded.push_back('\b');
+        break;
+      case 'f':
+        decoded.push_back('\f');
+        break;
+      case 'n':
+        decoded.push_back('\n');
+        break;
+      case 'r':
+        decoded.push_back('\r');
+        break;
+      case 't':
+        decoded.push_back('\t');
+        break;
       case 'u':
         // The code point is not decoded: the protocol's own texts never need one.
         if (text.size() - at < 4) {
@@ -105,7 +135,8 @@ bool ParseJsonStringAt(std::string_view text, std::size_t& position, std::string
         at += 4;
         decoded.push_back('?');
         break;
-      default: return false;
+      default:
+        return false;
     }
   }
   return false;  // Unterminated.
@@ -145,3 +176,5 @@ std::optional<std::int32_t> FindJsonIntField(std::string_view text, std::string_
     return std::optional<std::int32_t>(static_cast<std::int32_t>(value));
   });
 }
+
+}  // namespace common

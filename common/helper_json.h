@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // Escapes the seven bytes JSON requires (", \, backspace, tab, line feed, form feed, carriage
 // return) as two-character escapes and copies every other byte unchanged. Never writes \u.
 std::string EscapeJsonString(std::string_view text);
@@ -17,11 +19,16 @@ std::string EscapeJsonString(std::string_view text);
 // Decodes the string literal that starts at `position` (which must point at its opening quotation
 // mark). On success, `output` holds the decoded bytes and `position` points just past the closing
 // quotation mark. On failure both are left as they were. A \u escape decodes to one "?".
-bool ParseJsonStringAt(std::string_view text, std::size_t& position, std::string& output);
+[[nodiscard]] bool ParseJsonStringAt(std::string_view text, std::size_t& position,
+                                     std::string& output);
 
 // The first occurrence of "key" that is followed by a colon and a value of the wanted kind.
-std::optional<std::string> FindJsonStringField(std::string_view text, std::string_view key);
-std::optional<bool> FindJsonBoolField(std::string_view text, std::string_view key);
+[[nodiscard]] std::optional<std::string> FindJsonStringField(std::string_view text,
+                                                             std::string_view key);
+[[nodiscard]] std::optional<bool> FindJsonBoolField(std::string_view text, std::string_view key);
 // Reads an optional minus sign and a run of digits. Values from -2147483647 to 2147483647 read
 // exactly; a longer run of digits wraps modulo 2^32, as 32-bit arithmetic would.
-std::optional<std::int32_t> FindJsonIntField(std::string_view text, std::string_view key);
+[[nodiscard]] std::optional<std::int32_t> FindJsonIntField(std::string_view text,
+                                                           std::string_view key);
+
+}  // namespace common

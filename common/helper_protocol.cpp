@@ -2,6 +2,8 @@
 
 #include "common/helper_json.h"
 
+namespace common {
+
 std::string EncodeHelperRequest(std::string_view command, std::optional<std::string_view> config) {
   std::string text = "{\"command\":\"";
   text += EscapeJsonString(command);
@@ -33,3 +35,5 @@ std::string EncodeHelperResponse(const tunnel_helper::HelperResponse& response) 
 tunnel_helper::HelperResponse MakeFailureResponse(std::string message) {
   return {.ok = false, .message = std::move(message), .statusRaw = std::nullopt};
 }
+
+}  // namespace common

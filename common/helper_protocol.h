@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 inline constexpr std::size_t kPipeReadChunkBytes = 4096;
 inline constexpr std::size_t kMaxHelperRequestBytes = 73728;
 inline constexpr std::size_t kMaxHelperResponseBytes = 131072;
@@ -18,15 +20,19 @@ struct BasicHelperResponse {
   std::optional<StatusCode> statusRaw;
 };
 
+}  // namespace common
+
 namespace tunnel_helper {
 // The service writes the state code as an unsigned number.
-using HelperResponse = BasicHelperResponse<std::uint32_t>;
+using HelperResponse = common::BasicHelperResponse<std::uint32_t>;
 }  // namespace tunnel_helper
 
 namespace app {
 // The app reads the state code as a 32-bit signed number.
-using HelperResponse = BasicHelperResponse<std::int32_t>;
+using HelperResponse = common::BasicHelperResponse<std::int32_t>;
 }  // namespace app
+
+namespace common {
 
 // {"command":"..."} or {"command":"...","config":"..."}; an empty config is still written.
 std::string EncodeHelperRequest(std::string_view command,
@@ -36,3 +42,5 @@ std::string EncodeHelperRequest(std::string_view command,
 std::string EncodeHelperResponse(const tunnel_helper::HelperResponse& response);
 
 tunnel_helper::HelperResponse MakeFailureResponse(std::string message);
+
+}  // namespace common

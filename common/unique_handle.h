@@ -7,6 +7,8 @@
 
 #include <utility>
 
+namespace common {
+
 template <typename Traits>
 class UniqueResource {
  public:
@@ -86,3 +88,5 @@ using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+}  // namespace common

@@ -5,6 +5,7 @@
 
 #include "common/unique_handle.h"
 
+namespace common {
 namespace {
 
 // The system's text for the code, or nothing when it has none.
@@ -53,18 +54,19 @@ std::wstring TrimErrorText(std::wstring text, ErrorTextTrim trim) {
   return text;
 }
 
-std::string WindowsErrorFallbackText(DWORD code) {
-  return "Windows error " + std::to_string(code);
-}
+std::string WindowsErrorFallbackText(DWORD code) { return "Windows error " + std::to_string(code); }
+
+}  // namespace common
 
 namespace tunnel_helper {
 
 std::string DescribeWindowsError(DWORD code) {
-  std::optional<std::wstring> text = SystemErrorText(code);
+  std::optional<std::wstring> text = common::SystemErrorText(code);
   if (!text) {
-    return WindowsErrorFallbackText(code);
+    return common::WindowsErrorFallbackText(code);
   }
-  return WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingSpace));
+  return common::WideToUtf8(
+      common::TrimErrorText(std::move(*text), common::ErrorTextTrim::kTrailingSpace));
 }
 
 }  // namespace tunnel_helper
@@ -72,12 +74,13 @@ std::string DescribeWindowsError(DWORD code) {
 namespace app {
 
 std::string DescribeWindowsError(DWORD code) {
-  std::optional<std::wstring> text = SystemErrorText(code);
+  std::optional<std::wstring> text = common::SystemErrorText(code);
   std::string utf8;
   if (text) {
-    utf8 = WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingLineBreaks));
+    utf8 = common::WideToUtf8(
+        common::TrimErrorText(std::move(*text), common::ErrorTextTrim::kTrailingLineBreaks));
   }
-  return utf8.empty() ? WindowsErrorFallbackText(code) : utf8;
+  return utf8.empty() ? common::WindowsErrorFallbackText(code) : utf8;
 }
 
 }  // namespace app

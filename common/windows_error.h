@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace common {
+
 // UTF-16 to UTF-8; an empty string when the input is empty or cannot be converted.
 std::string WideToUtf8(std::wstring_view text);
 
@@ -20,6 +22,8 @@ std::wstring TrimErrorText(std::wstring text, ErrorTextTrim trim);
 
 // "Windows error <code>", the code in unsigned decimal.
 std::string WindowsErrorFallbackText(DWORD code);
+
+}  // namespace common
 
 // The service's and the app's texts differ in two points: the app keeps trailing blanks, and it
 // gives the fallback text rather than an empty one when trimming or conversion leaves nothing.

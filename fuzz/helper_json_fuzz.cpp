@@ -9,23 +9,23 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   for (const std::string_view key : {"command", "config", "ok", "message", "statusRaw", ""}) {
-    if (const auto value = FindJsonStringField(text, key)) {
+    if (const auto value = common::FindJsonStringField(text, key)) {
       // What was decoded must survive another escape and parse unchanged.
-      const std::string literal = "\"" + EscapeJsonString(*value) + "\"";
+      const std::string literal = "\"" + common::EscapeJsonString(*value) + "\"";
       std::size_t position = 0;
       std::string again;
-      if (!ParseJsonStringAt(literal, position, again) || again != *value ||
+      if (!common::ParseJsonStringAt(literal, position, again) || again != *value ||
           position != literal.size()) {
         __builtin_trap();
       }
     }
-    (void)FindJsonBoolField(text, key);
-    (void)FindJsonIntField(text, key);
+    (void)common::FindJsonBoolField(text, key);
+    (void)common::FindJsonIntField(text, key);
   }
   for (std::size_t position = 0; position <= size; position += 7) {
     std::size_t at = position;
     std::string out;
-    if (ParseJsonStringAt(text, at, out) && (at <= position || at > size)) __builtin_trap();
+    if (common::ParseJsonStringAt(text, at, out) && (at <= position || at > size)) __builtin_trap();
   }
   return 0;
 }

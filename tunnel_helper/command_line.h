@@ -14,6 +14,7 @@ namespace tunnel_helper {
 std::wstring QuoteCommandLineArgument(std::wstring_view argument);
 
 // The quoted program path, then each quoted argument after a single blank.
-std::wstring BuildCommandLine(std::wstring_view program, const std::vector<std::wstring>& arguments);
+std::wstring BuildCommandLine(std::wstring_view program,
+                              const std::vector<std::wstring>& arguments);
 
 }  // namespace tunnel_helper

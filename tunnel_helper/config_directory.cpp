@@ -31,10 +31,10 @@ DWORD EnsureFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
 }
 
 // EnsureFolder for one of the store's folders, then the folder held open and made ours.
-UniqueFileHandle PrepareStoreFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security,
-                                    std::string& error_text) {
+common::UniqueFileHandle PrepareStoreFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security,
+                                            std::string& error_text) {
   DWORD error = EnsureFolder(path, security);
-  UniqueFileHandle folder;
+  common::UniqueFileHandle folder;
   if (error == ERROR_SUCCESS) {
     folder = OpenTrustedStoreObject(path, StoreObject::kFolder, error);
   }
@@ -55,7 +55,7 @@ std::optional<HeldConfigFolders> PrepareWireGuardConfigDirectory(const ConfigSto
   if (program_data != ERROR_SUCCESS && program_data != ERROR_REPARSE_TAG_MISMATCH) {
     return Fail(program_data, error_text);
   }
-  const UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
+  const common::UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
   if (!descriptor) {
     return Fail(GetLastError(), error_text);
   }
@@ -77,7 +77,7 @@ bool IsLink(const std::wstring& path) noexcept {
 }
 
 std::string LinkRefusalMessage(const std::wstring& path) {
-  return kConfigDirectoryFailurePrefix + WideToUtf8(path) +
+  return kConfigDirectoryFailurePrefix + common::WideToUtf8(path) +
          " is a junction or symbolic link, which is not followed.";
 }
 

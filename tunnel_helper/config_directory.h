@@ -17,8 +17,8 @@ inline constexpr char kConfigDirectoryFailurePrefix[] =
 // The store's two folders, held open so that neither can be renamed, deleted or replaced by a link
 // while the config is written.
 struct HeldConfigFolders {
-  UniqueFileHandle product_folder;
-  UniqueFileHandle config_folder;
+  common::UniqueFileHandle product_folder;
+  common::UniqueFileHandle config_folder;
 };
 
 // Makes sure "<ProgramData>\ZEQ VPN" and its "wireguard" folder exist and are ours. On failure, and

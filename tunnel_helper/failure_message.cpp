@@ -15,7 +15,7 @@ const std::array<unsigned char, 256>& EscapedByteSizes() {
     std::array<unsigned char, 256> table{};
     for (std::size_t byte = 0; byte < table.size(); ++byte) {
       const char character = static_cast<char>(byte);
-      table[byte] = static_cast<unsigned char>(EscapeJsonString({&character, 1}).size());
+      table[byte] = static_cast<unsigned char>(common::EscapeJsonString({&character, 1}).size());
     }
     return table;
   }();
@@ -24,7 +24,8 @@ const std::array<unsigned char, 256>& EscapedByteSizes() {
 
 std::size_t EscapedSize(std::string_view text) {
   std::size_t size = 0;
-  for (const char character : text) size += EscapedByteSizes()[static_cast<unsigned char>(character)];
+  for (const char character : text)
+    size += EscapedByteSizes()[static_cast<unsigned char>(character)];
   return size;
 }
 
@@ -36,14 +37,15 @@ std::string FailureWithDetail(std::string_view sentence, std::string_view detail
   std::string message(sentence);
   if (detail.empty()) return message;
   message += "\n\n";
-  const std::size_t framing = EncodeHelperResponse(MakeFailureResponse(message)).size();
-  if (framing + EscapedSize(detail) <= kMaxHelperResponseBytes) {
+  const std::size_t framing =
+      common::EncodeHelperResponse(common::MakeFailureResponse(message)).size();
+  if (framing + EscapedSize(detail) <= common::kMaxHelperResponseBytes) {
     message += detail;
     return message;
   }
   const std::size_t shortened_line = EscapedSize(kDetailShortenedLine);
-  const std::size_t room =
-      kMaxHelperResponseBytes - std::min(kMaxHelperResponseBytes, framing + shortened_line);
+  const std::size_t room = common::kMaxHelperResponseBytes -
+                           std::min(common::kMaxHelperResponseBytes, framing + shortened_line);
   std::size_t kept = 0;
   for (std::size_t used = 0; kept < detail.size(); ++kept) {
     used += EscapedByteSizes()[static_cast<unsigned char>(detail[kept])];

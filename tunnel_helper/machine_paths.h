@@ -13,11 +13,11 @@
 namespace tunnel_helper {
 
 struct ConfigStorePaths {
-  std::wstring program_data;      // <ProgramData>
-  std::wstring product_folder;    // <ProgramData>\ZEQ VPN
-  std::wstring config_folder;     // <ProgramData>\ZEQ VPN\wireguard
-  std::wstring config_file;       // <ProgramData>\ZEQ VPN\wireguard\daviza.conf
-  std::wstring temporary_file;    // <ProgramData>\ZEQ VPN\wireguard\daviza.conf.tmp
+  std::wstring program_data;    // <ProgramData>
+  std::wstring product_folder;  // <ProgramData>\ZEQ VPN
+  std::wstring config_folder;   // <ProgramData>\ZEQ VPN\wireguard
+  std::wstring config_file;     // <ProgramData>\ZEQ VPN\wireguard\daviza.conf
+  std::wstring temporary_file;  // <ProgramData>\ZEQ VPN\wireguard\daviza.conf.tmp
 };
 
 // The paths under the machine's ProgramData folder; nothing when the system cannot say where that

@@ -14,7 +14,7 @@ DWORD Deadline::RemainingMs() const noexcept {
   return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
 }
 
-PipeInstance::PipeInstance(UniqueFileHandle pipe, UniqueHandle event) noexcept
+PipeInstance::PipeInstance(common::UniqueFileHandle pipe, common::UniqueHandle event) noexcept
     : pipe_(std::move(pipe)), event_(std::move(event)) {}
 
 void PipeInstance::Prepare() noexcept {
@@ -42,7 +42,7 @@ PipeIoResult PipeInstance::Finish(BOOL started, const Deadline* deadline,
       const DWORD wait = WaitForMultipleObjects(
           count, waits, FALSE, deadline != nullptr ? deadline->RemainingMs() : INFINITE);
       if (wait != WAIT_OBJECT_0 + io_index) {
-        const DWORD reason = wait == WAIT_TIMEOUT     ? ERROR_TIMEOUT
+        const DWORD reason = wait == WAIT_TIMEOUT    ? ERROR_TIMEOUT
                              : wait == WAIT_OBJECT_0 ? ERROR_OPERATION_ABORTED
                                                      : GetLastError();
         CancelIoEx(pipe_.get(), &overlapped_);
@@ -109,7 +109,7 @@ void PipeInstance::WaitForClientToClose(const Deadline& deadline) noexcept {
   // ERROR_BROKEN_PIPE. Unlike FlushFileBuffers, this wait can be bounded. Whatever the client
   // sends meanwhile (the rest of a request written in pieces, a second message) is read and
   // dropped: ending the wait there would disconnect before the client has taken its answer.
-  char discarded[kPipeReadChunkBytes];
+  char discarded[common::kPipeReadChunkBytes];
   for (;;) {
     const PipeIoResult read = Read(discarded, sizeof(discarded), deadline, nullptr);
     if (!read.ok && read.error != ERROR_MORE_DATA) return;

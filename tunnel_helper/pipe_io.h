@@ -31,7 +31,7 @@ class Deadline {
 // completion before it returns, so one OVERLAPPED and one event serve them all in turn.
 class PipeInstance {
  public:
-  PipeInstance(UniqueFileHandle pipe, UniqueHandle event) noexcept;
+  PipeInstance(common::UniqueFileHandle pipe, common::UniqueHandle event) noexcept;
 
   [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
 
@@ -55,8 +55,8 @@ class PipeInstance {
   void Prepare() noexcept;
   PipeIoResult Finish(BOOL started, const Deadline* deadline, HANDLE stop_event) noexcept;
 
-  UniqueFileHandle pipe_;
-  UniqueHandle event_;
+  common::UniqueFileHandle pipe_;
+  common::UniqueHandle event_;
   OVERLAPPED overlapped_{};
 };
 

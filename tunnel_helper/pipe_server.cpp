@@ -15,7 +15,7 @@ namespace {
 // keeps the service from joining a pipe another process created first, which would then receive
 // some of the clients' requests (and their private keys).
 std::optional<PipeInstance> CreatePipeInstance() {
-  UniqueLocalMemory descriptor;
+  common::UniqueLocalMemory descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kHelperPipeSddl, SDDL_REVISION_1,
                                                             descriptor.receive(), nullptr) ||
       !descriptor) {
@@ -26,14 +26,15 @@ std::optional<PipeInstance> CreatePipeInstance() {
   attributes.lpSecurityDescriptor = descriptor.get();
   attributes.bInheritHandle = FALSE;
 
-  UniqueFileHandle pipe(CreateNamedPipeW(
-      kHelperPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+  common::UniqueFileHandle pipe(CreateNamedPipeW(
+      common::kHelperPipeName,
+      PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
       kPipeBufferBytes, kPipeBufferBytes, 0, &attributes));
   if (!pipe) {
     return std::nullopt;
   }
-  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  common::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!event) {
     return std::nullopt;
   }
@@ -51,12 +52,13 @@ std::string RespondTo(PipeInstance& instance, RequestHandler handler) noexcept {
   try {
     std::string error_text;
     const std::optional<std::string> request =
-        ReadHelperRequest(instance, kMaxHelperRequestBytes, &error_text);
-    return EncodeHelperResponse(request ? handler(*request) : MakeFailureResponse(error_text));
+        ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text);
+    return common::EncodeHelperResponse(request ? handler(*request)
+                                                : common::MakeFailureResponse(error_text));
   } catch (...) {
   }
   try {
-    return EncodeHelperResponse(MakeFailureResponse(kRequestNotCarriedOut));
+    return common::EncodeHelperResponse(common::MakeFailureResponse(kRequestNotCarriedOut));
   } catch (...) {
     return {};  // Not even that: the client is disconnected without an answer.
   }
@@ -67,7 +69,7 @@ std::string RespondTo(PipeInstance& instance, RequestHandler handler) noexcept {
 std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
                                              std::string* error_text) {
   const Deadline deadline(kClientIoTimeoutMs);
-  std::array<char, kPipeReadChunkBytes> buffer{};
+  std::array<char, common::kPipeReadChunkBytes> buffer{};
   std::string request;
   bool oversized = false;
   for (;;) {
@@ -112,8 +114,8 @@ void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
   const Deadline deadline(kClientIoTimeoutMs);
   std::size_t written = 0;
   while (written < text.size()) {
-    const PipeIoResult write = instance.Write(text.data() + written,
-                                              static_cast<DWORD>(text.size() - written), deadline);
+    const PipeIoResult write =
+        instance.Write(text.data() + written, static_cast<DWORD>(text.size() - written), deadline);
     if (!write.ok) {
       return;
     }

@@ -32,8 +32,9 @@ void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler han
 
 // Reads the first message on the connection, for at most kClientIoTimeoutMs. A message over
 // `limit` bytes is read to its end and thrown away.
-std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
-                                             std::string* error_text);
+[[nodiscard]] std::optional<std::string> ReadHelperRequest(PipeInstance& instance,
+                                                           std::size_t limit,
+                                                           std::string* error_text);
 
 // Reads the request, has it carried out, writes the response and waits, within
 // kClientIoTimeoutMs, for the client to take it.

@@ -19,10 +19,10 @@ struct ServiceHostState {
   // Guards stop_event between ServiceMain, which creates and closes it, and the control handler,
   // which sets it.
   std::mutex stop_mutex;
-  UniqueHandle stop_event;
+  common::UniqueHandle stop_event;
   // Set by the pipe thread once its first pipe instance exists (or could not be created).
-  UniqueHandle listening_event;
-  UniqueHandle pipe_thread;
+  common::UniqueHandle listening_event;
+  common::UniqueHandle pipe_thread;
 };
 
 ServiceHostState& HostState() {
@@ -69,14 +69,14 @@ namespace {
 void RunServiceMain() {
   ServiceHostState& host = HostState();
   const SERVICE_STATUS_HANDLE handle =
-      RegisterServiceCtrlHandlerW(kHelperServiceName, ServiceControlHandler);
+      RegisterServiceCtrlHandlerW(common::kHelperServiceName, ServiceControlHandler);
   if (handle == nullptr) {
     return;
   }
   host.status.Attach(handle);
   ReportServiceStatus(SERVICE_START_PENDING, NO_ERROR, kStatusWaitHintMs);
 
-  UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  common::UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_event) {
     ReportServiceStatus(SERVICE_STOPPED, GetLastError(), 0);
     return;
@@ -125,7 +125,7 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) noexcept {
 
 int RunServiceHost(RequestHandler handler) {
   HostState().handler = handler;
-  std::wstring name = kHelperServiceName;  // The table wants a writable string.
+  std::wstring name = common::kHelperServiceName;  // The table wants a writable string.
   const SERVICE_TABLE_ENTRYW table[] = {{name.data(), ServiceMain}, {nullptr, nullptr}};
   if (StartServiceCtrlDispatcherW(table)) {
     return 0;

@@ -12,7 +12,7 @@ namespace tunnel_helper {
 // Hands the process to the service control manager and returns the process exit code: 0 when the
 // service ran and stopped, or when the program was started outside the service control manager;
 // otherwise the dispatcher's error. `handler` serves every request for the life of the process.
-int RunServiceHost(RequestHandler handler);
+[[nodiscard]] int RunServiceHost(RequestHandler handler);
 
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) noexcept;
 void WINAPI ServiceControlHandler(DWORD control) noexcept;

@@ -35,7 +35,7 @@ class ScopedTakeOverPrivileges {
   ScopedTakeOverPrivileges() noexcept {
     if (!ImpersonateSelf(SecurityImpersonation)) return;
     impersonating_ = true;
-    UniqueHandle token;
+    common::UniqueHandle token;
     if (!OpenThreadToken(GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES, FALSE, token.receive())) {
       return;
     }
@@ -66,7 +66,7 @@ bool IsReparsePoint(HANDLE object) noexcept {
 
 // Gives the object the owner and DACL of kConfigStoreSddl.
 DWORD TakeOver(HANDLE object) noexcept {
-  const UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
+  const common::UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
   if (!descriptor) return GetLastError();
   PSID owner = nullptr;
   PACL dacl = nullptr;
@@ -76,10 +76,10 @@ DWORD TakeOver(HANDLE object) noexcept {
       !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) {
     return GetLastError();
   }
-  return SetSecurityInfo(object, SE_FILE_OBJECT,
-                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                             PROTECTED_DACL_SECURITY_INFORMATION,
-                         owner, nullptr, dacl, nullptr);
+  return SetSecurityInfo(
+      object, SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      owner, nullptr, dacl, nullptr);
 }
 
 }  // namespace
@@ -114,22 +114,22 @@ bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind)
   return true;
 }
 
-UniqueLocalMemory BuildConfigStoreSecurity() noexcept {
-  UniqueLocalMemory descriptor;
+common::UniqueLocalMemory BuildConfigStoreSecurity() noexcept {
+  common::UniqueLocalMemory descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kConfigStoreSddl, SDDL_REVISION_1,
                                                             descriptor.receive(), nullptr)) {
-    return UniqueLocalMemory();
+    return common::UniqueLocalMemory();
   }
   return descriptor;
 }
 
-UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path, StoreObject kind,
-                                        DWORD& error) noexcept {
+common::UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path, StoreObject kind,
+                                                DWORD& error) noexcept {
   const ScopedTakeOverPrivileges privileges;
-  UniqueFileHandle object(CreateFileW(
-      path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  common::UniqueFileHandle object(
+      CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!object) {
     error = GetLastError();
     return {};
@@ -138,7 +138,7 @@ UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path, StoreObject ki
     error = ERROR_REPARSE_TAG_MISMATCH;
     return {};
   }
-  UniqueLocalMemory descriptor;
+  common::UniqueLocalMemory descriptor;
   const DWORD read = GetSecurityInfo(object.get(), SE_FILE_OBJECT,
                                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                                      nullptr, nullptr, nullptr, nullptr, descriptor.receive());

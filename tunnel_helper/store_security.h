@@ -29,14 +29,15 @@ enum class StoreObject { kFolder, kFile };
                                             StoreObject kind) noexcept;
 
 // The self-relative descriptor of kConfigStoreSddl; empty on failure, with GetLastError() set.
-[[nodiscard]] UniqueLocalMemory BuildConfigStoreSecurity() noexcept;
+[[nodiscard]] common::UniqueLocalMemory BuildConfigStoreSecurity() noexcept;
 
 // Opens the existing folder or file at `path` without following a link, and makes sure that it is
 // ours: one that is not trusted is given the owner and DACL of kConfigStoreSddl through the handle.
 // The handle shares reading and writing but not deletion, so while it is held the object cannot be
 // renamed, deleted or replaced. On failure returns an empty handle and sets `error` to the Windows
 // error, or to ERROR_REPARSE_TAG_MISMATCH when the object turned out to be a link.
-[[nodiscard]] UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path, StoreObject kind,
-                                                      DWORD& error) noexcept;
+[[nodiscard]] common::UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path,
+                                                              StoreObject kind,
+                                                              DWORD& error) noexcept;
 
 }  // namespace tunnel_helper

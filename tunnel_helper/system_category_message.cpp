@@ -7,7 +7,7 @@ namespace tunnel_helper {
 namespace {
 
 bool FindMessage(DWORD code, DWORD language, std::string& message) {
-  UniqueLocalMemory buffer;
+  common::UniqueLocalMemory buffer;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, language, reinterpret_cast<LPSTR>(buffer.receive()), 0, nullptr);

@@ -29,7 +29,7 @@ HelperResponse Succeed(std::uint32_t state) {
 
 // The sentence, then two line feeds and the detail when there is one, shortened to fit.
 HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
-  return MakeFailureResponse(FailureWithDetail(sentence, detail));
+  return common::MakeFailureResponse(FailureWithDetail(sentence, detail));
 }
 
 WireGuardRunResult UninstallTunnel(const std::wstring& program) {
@@ -39,9 +39,9 @@ WireGuardRunResult UninstallTunnel(const std::wstring& program) {
 }  // namespace
 
 HelperResponse RunTunnelCommand(std::string_view request) {
-  const std::optional<std::string> command = FindJsonStringField(request, "command");
+  const std::optional<std::string> command = common::FindJsonStringField(request, "command");
   if (!command) {
-    return MakeFailureResponse("Missing command for the tunnel helper.");
+    return common::MakeFailureResponse("Missing command for the tunnel helper.");
   }
   if (*command == "status") {
     return GetTunnelStatus();
@@ -50,42 +50,41 @@ HelperResponse RunTunnelCommand(std::string_view request) {
     return StopTunnel();
   }
   if (*command == "start") {
-    const std::optional<std::string> config = FindJsonStringField(request, "config");
+    const std::optional<std::string> config = common::FindJsonStringField(request, "config");
     if (!config) {
-      return MakeFailureResponse(kMissingConfig);
+      return common::MakeFailureResponse(kMissingConfig);
     }
     return StartTunnel(*config);
   }
-  return MakeFailureResponse("Unsupported tunnel helper command.");
+  return common::MakeFailureResponse("Unsupported tunnel helper command.");
 }
 
-HelperResponse StartTunnel(std::string_view config,
-                                          const TunnelCommandOptions& options) {
+HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& options) {
   if (config.empty()) {
-    return MakeFailureResponse(kMissingConfig);
+    return common::MakeFailureResponse(kMissingConfig);
   }
   if (config.size() > kMaxWireGuardConfigBytes) {
-    return MakeFailureResponse("WireGuard config exceeded the maximum supported size.");
+    return common::MakeFailureResponse("WireGuard config exceeded the maximum supported size.");
   }
   // Checked before anything is stored or run: the stored config stays as it was.
   if (ContainsScriptHooks(config)) {
-    return MakeFailureResponse(kScriptHooksRefused);
+    return common::MakeFailureResponse(kScriptHooksRefused);
   }
   DWORD lookup_error = ERROR_SUCCESS;
   const std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(lookup_error);
   if (!paths) {
-    return MakeFailureResponse(kConfigDirectoryFailurePrefix +
-                               SystemCategoryMessage(lookup_error));
+    return common::MakeFailureResponse(kConfigDirectoryFailurePrefix +
+                                       SystemCategoryMessage(lookup_error));
   }
   // The config is stored before anything else is checked, so it is replaced even when a later
   // step fails.
   std::string store_error;
   if (!WriteWireGuardConfig(*paths, config, store_error)) {
-    return MakeFailureResponse(std::move(store_error));
+    return common::MakeFailureResponse(std::move(store_error));
   }
   const std::optional<std::wstring> program = FindWireGuardExe();
   if (!program) {
-    return MakeFailureResponse(kWireGuardMissing);
+    return common::MakeFailureResponse(kWireGuardMissing);
   }
   // Removes a tunnel left from before; on a machine where none is installed WireGuard reports a
   // failure, so the outcome says nothing and is not looked at.
@@ -94,7 +93,7 @@ HelperResponse StartTunnel(std::string_view config,
   const WireGuardRunResult install =
       RunWireGuardCommand(*program, {L"/installtunnelservice", paths->config_file});
   if (!install.started) {
-    return MakeFailureResponse(install.text);
+    return common::MakeFailureResponse(install.text);
   }
   if (install.exitCode != 0) {
     return FailWithDetail(kInstallFailed, install.text);
@@ -110,7 +109,7 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   std::string query_error;
   const std::uint32_t initial_state = options.query_state(query_error);
   if (!query_error.empty()) {
-    return MakeFailureResponse(std::move(query_error));
+    return common::MakeFailureResponse(std::move(query_error));
   }
   if (initial_state == kTunnelStateNotRunning) {
     // WireGuard is neither looked for nor run, so this holds without WireGuard too.
@@ -118,18 +117,18 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   }
   const std::optional<std::wstring> program = FindWireGuardExe();
   if (!program) {
-    return MakeFailureResponse(kWireGuardMissing);
+    return common::MakeFailureResponse(kWireGuardMissing);
   }
   const WireGuardRunResult uninstall = UninstallTunnel(*program);
   if (!uninstall.started) {
-    return MakeFailureResponse(uninstall.text);
+    return common::MakeFailureResponse(uninstall.text);
   }
   if (uninstall.exitCode != 0) {
     // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
     std::string requery_error;
     const std::uint32_t state = options.query_state(requery_error);
     if (!requery_error.empty()) {
-      return MakeFailureResponse(std::move(requery_error));
+      return common::MakeFailureResponse(std::move(requery_error));
     }
     if (state != kTunnelStateNotRunning) {
       return FailWithDetail(kUninstallFailed, uninstall.text);
@@ -146,7 +145,7 @@ HelperResponse GetTunnelStatus(const TunnelCommandOptions& options) {
   std::string query_error;
   const std::uint32_t state = options.query_state(query_error);
   if (!query_error.empty()) {
-    return MakeFailureResponse(std::move(query_error));
+    return common::MakeFailureResponse(std::move(query_error));
   }
   return Succeed(state);
 }

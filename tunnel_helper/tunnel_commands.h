@@ -30,16 +30,16 @@ struct TunnelCommandOptions {
 };
 
 // Reads "command" (and for "start" "config") from the request text and carries the command out.
-HelperResponse RunTunnelCommand(std::string_view request);
+[[nodiscard]] HelperResponse RunTunnelCommand(std::string_view request);
 
 // Stores the config, removes any earlier tunnel, installs the tunnel and waits until it runs.
-HelperResponse StartTunnel(std::string_view config,
-                                          const TunnelCommandOptions& options = {});
+[[nodiscard]] HelperResponse StartTunnel(std::string_view config,
+                                         const TunnelCommandOptions& options = {});
 
 // Removes the tunnel if its service runs and waits until it no longer does.
-HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
+[[nodiscard]] HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
 
 // Whether the tunnel service runs.
-HelperResponse GetTunnelStatus(const TunnelCommandOptions& options = {});
+[[nodiscard]] HelperResponse GetTunnelStatus(const TunnelCommandOptions& options = {});
 
 }  // namespace tunnel_helper

@@ -37,9 +37,9 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 // Deletes a temporary file left by an earlier run through a handle that does not follow links.
 // It is not reused: whoever could open it before it was ours might still hold it open.
 bool RemoveLeftover(const std::wstring& path) {
-  const UniqueFileHandle leftover(CreateFileW(path.c_str(), DELETE, kShareAll, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                              nullptr));
+  const common::UniqueFileHandle leftover(CreateFileW(path.c_str(), DELETE, kShareAll, nullptr,
+                                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                                      nullptr));
   if (!leftover) return GetLastError() == ERROR_FILE_NOT_FOUND;
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
@@ -79,9 +79,9 @@ bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config
 
   // A new file, which takes the folder's permissions; opened without following a link, so that
   // a link planted after the checks above is seen on the handle and left as it is.
-  UniqueFileHandle file(CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll,
-                                    nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  common::UniqueFileHandle file(
+      CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) {
     error_text = kWriteFailed;
     return false;
@@ -100,8 +100,8 @@ bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config
 
   if (!MoveFileExW(paths.temporary_file.c_str(), paths.config_file.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_text = "Failed to replace the WireGuard config file: " +
-                 DescribeWindowsError(GetLastError());
+    error_text =
+        "Failed to replace the WireGuard config file: " + DescribeWindowsError(GetLastError());
     DeleteFileW(paths.temporary_file.c_str());
     return false;
   }

@@ -7,29 +7,28 @@
 namespace tunnel_helper {
 
 std::uint32_t QueryTunnelServiceState(std::string& error_text) {
-  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    error_text = "Failed to open the Windows service manager: " +
-                DescribeWindowsError(GetLastError());
+    error_text =
+        "Failed to open the Windows service manager: " + DescribeWindowsError(GetLastError());
     return kTunnelStateNotRunning;
   }
-  const UniqueServiceHandle service(
+  const common::UniqueServiceHandle service(
       OpenServiceW(manager.get(), kTunnelServiceName, SERVICE_QUERY_STATUS));
   if (!service) {
     const DWORD error = GetLastError();
     if (error == ERROR_SERVICE_DOES_NOT_EXIST) {
       return kTunnelStateNotRunning;
     }
-    error_text = "Failed to query the WireGuard tunnel service: " +
-                DescribeWindowsError(error);
+    error_text = "Failed to query the WireGuard tunnel service: " + DescribeWindowsError(error);
     return kTunnelStateNotRunning;
   }
   SERVICE_STATUS_PROCESS status{};
   DWORD needed = 0;
-  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
-                            reinterpret_cast<BYTE*>(&status), sizeof(status), &needed)) {
+  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                            sizeof(status), &needed)) {
     error_text = "Failed to read the WireGuard tunnel service status: " +
-                DescribeWindowsError(GetLastError());
+                 DescribeWindowsError(GetLastError());
     return kTunnelStateNotRunning;
   }
   return status.dwCurrentState == SERVICE_RUNNING ? kTunnelStateRunning : kTunnelStateNotRunning;
@@ -55,8 +54,8 @@ bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limit_ms, std::string
   }
   if (error_text.empty()) {
     error_text = wanted == kTunnelStateRunning
-                    ? "WireGuard tunnel service did not reach the running state."
-                    : "WireGuard tunnel service did not stop cleanly.";
+                     ? "WireGuard tunnel service did not reach the running state."
+                     : "WireGuard tunnel service did not stop cleanly.";
   }
   return false;
 }

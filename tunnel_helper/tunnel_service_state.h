@@ -20,15 +20,16 @@ inline constexpr DWORD kTunnelServiceWaitTimeoutMs = 15000;
 // kTunnelStateRunning when the tunnel service exists and runs, kTunnelStateNotRunning otherwise.
 // A tunnel service that does not exist is not an error. On failure returns kTunnelStateNotRunning
 // and sets `error_text`, which is left alone otherwise.
-std::uint32_t QueryTunnelServiceState(std::string& error_text);
+[[nodiscard]] std::uint32_t QueryTunnelServiceState(std::string& error_text);
 
 // Queries at once, then every kTunnelServicePollIntervalMs until the state is `wanted` (true) or
-// more than `limit_ms` have passed (false). On false `error_text` holds the most recent query error,
-// or the time-out reason when no query failed. A failed query does not end the wait.
-bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limit_ms, std::string& error_text);
+// more than `limit_ms` have passed (false). On false `error_text` holds the most recent query
+// error, or the time-out reason when no query failed. A failed query does not end the wait.
+[[nodiscard]] bool WaitForTunnelServiceState(std::uint32_t wanted, DWORD limit_ms,
+                                             std::string& error_text);
 
 // Whether a wait begun at tick `start` has run past `limit_ms` at tick `now`. The difference is
 // taken in 32 bits, so the tick counter wrapping round (every 49.7 days) does no harm.
-bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limit_ms);
+[[nodiscard]] bool TunnelWaitLimitPassed(DWORD start, DWORD now, DWORD limit_ms);
 
 }  // namespace tunnel_helper

@@ -49,18 +49,16 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   SECURITY_ATTRIBUTES inheritable{};
   inheritable.nLength = sizeof(inheritable);
   inheritable.bInheritHandle = TRUE;
-  UniqueHandle read_end;
-  UniqueHandle write_end;
+  common::UniqueHandle read_end;
+  common::UniqueHandle write_end;
   if (!CreatePipe(read_end.receive(), write_end.receive(), &inheritable, 0)) {
-    result.text =
-        "Failed to create the capture pipe: " + DescribeWindowsError(GetLastError());
+    result.text = "Failed to create the capture pipe: " + DescribeWindowsError(GetLastError());
     return result;
   }
   // Only the write end may reach the child: a read end held open there would keep the pipe from
   // ever reporting end of file.
   if (!SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
-    result.text = "Failed to prepare the capture pipe: " +
-                  DescribeWindowsError(GetLastError());
+    result.text = "Failed to prepare the capture pipe: " + DescribeWindowsError(GetLastError());
     return result;
   }
 
@@ -75,19 +73,17 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   startup.hStdOutput = write_end.get();
   startup.hStdError = write_end.get();
   PROCESS_INFORMATION process{};
-  const BOOL created =
-      CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                     CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const BOOL created = CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
   const DWORD create_error = GetLastError();
   // Our copy of the write end goes at once, so that end of file means the child's copy is closed.
   write_end.reset();
   if (!created) {
-    result.text =
-        "Failed to start the WireGuard command: " + DescribeWindowsError(create_error);
+    result.text = "Failed to start the WireGuard command: " + DescribeWindowsError(create_error);
     return result;
   }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
+  const common::UniqueHandle process_handle(process.hProcess);
+  const common::UniqueHandle thread_handle(process.hThread);
   result.started = true;
 
   // Drain before waiting: a child that fills the pipe would otherwise never exit.

@@ -24,12 +24,12 @@ struct WireGuardRunResult {
 };
 
 // The first of WireGuardExeCandidates() that exists and is not a directory.
-std::optional<std::wstring> FindWireGuardExe();
+[[nodiscard]] std::optional<std::wstring> FindWireGuardExe();
 
 // Runs `program` hidden, with `arguments` quoted onto its command line, and blocks until it has
 // exited (no time-out). The output is drained while the program runs, so a program that prints
 // more than the pipe holds cannot stall.
-WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
-                                       const std::vector<std::wstring>& arguments);
+[[nodiscard]] WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
+                                                     const std::vector<std::wstring>& arguments);
 
 }  // namespace tunnel_helper

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace wireguard_standin {
+
 namespace {
 
 constexpr std::string_view kDirectivePrefix = "# standin:";
@@ -35,23 +37,23 @@ DWORD ToNumber(std::string_view text) {
 
 void Apply(std::string_view key, std::string_view value, StandInDirectives& directives) {
   if (key == "install-exit") {
-    directives.installExit = ToNumber(value);
+    directives.install_exit = ToNumber(value);
   } else if (key == "install-output") {
-    directives.installOutput.emplace_back(value);
+    directives.install_output.emplace_back(value);
   } else if (key == "install-error") {
-    directives.installError.emplace_back(value);
+    directives.install_error.emplace_back(value);
   } else if (key == "install-output-lines") {
-    directives.installOutputLines = ToNumber(value);
+    directives.install_output_lines = ToNumber(value);
   } else if (key == "start-delay-ms") {
-    directives.startDelayMs = ToNumber(value);
+    directives.start_delay_ms = ToNumber(value);
   } else if (key == "uninstall-action") {
-    directives.uninstallAction = value == "keep"          ? UninstallAction::kKeep
+    directives.uninstall_action = value == "keep"          ? UninstallAction::kKeep
                                  : value == "delete-only" ? UninstallAction::kDeleteOnly
                                                           : UninstallAction::kRemove;
   } else if (key == "uninstall-exit") {
-    directives.uninstallExit = ToNumber(value);
+    directives.uninstall_exit = ToNumber(value);
   } else if (key == "uninstall-output") {
-    directives.uninstallOutput.emplace_back(value);
+    directives.uninstall_output.emplace_back(value);
   }
 }
 
@@ -78,3 +80,5 @@ bool HasInterfaceSection(std::string_view config) {
   ForEachLine(config, [&](std::string_view line) { found = found || line == "[Interface]"; });
   return found;
 }
+
+}  // namespace wireguard_standin

@@ -23,21 +23,25 @@
 #include <string_view>
 #include <vector>
 
+namespace wireguard_standin {
+
 enum class UninstallAction { kRemove, kKeep, kDeleteOnly };
 
 struct StandInDirectives {
-  DWORD installExit = 0;
-  std::vector<std::string> installOutput;
-  std::vector<std::string> installError;
-  DWORD installOutputLines = 0;
-  DWORD startDelayMs = 0;
-  UninstallAction uninstallAction = UninstallAction::kRemove;
-  DWORD uninstallExit = 0;
-  std::vector<std::string> uninstallOutput;
+  DWORD install_exit = 0;
+  std::vector<std::string> install_output;
+  std::vector<std::string> install_error;
+  DWORD install_output_lines = 0;
+  DWORD start_delay_ms = 0;
+  UninstallAction uninstall_action = UninstallAction::kRemove;
+  DWORD uninstall_exit = 0;
+  std::vector<std::string> uninstall_output;
 };
 
 StandInDirectives ParseDirectives(std::string_view config);
 
 // Whether the config has a line "[Interface]" (blanks around it allowed), as every tunnel config
 // must.
-bool HasInterfaceSection(std::string_view config);
+[[nodiscard]] bool HasInterfaceSection(std::string_view config);
+
+}  // namespace wireguard_standin

@@ -14,6 +14,7 @@
 #include "standins/wireguard/tunnel_service.h"
 
 int wmain(int argc, wchar_t** argv) {
+  using namespace wireguard_standin;
   const std::wstring_view command = argc == 3 ? argv[1] : L"";
   if (command == kTunnelServiceSwitch) {
     return static_cast<int>(RunTunnelService(argv[2]));

@@ -6,6 +6,8 @@
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 
+namespace wireguard_standin {
+
 namespace {
 
 bool WriteAll(HANDLE handle, std::string_view bytes) {
@@ -27,7 +29,7 @@ void WriteStandard(DWORD which, std::string_view text) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
     return;
   }
-  UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  common::UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread watchdog([event = done.get()] {
     if (WaitForSingleObject(event, kOutputDeadlineMs) == WAIT_TIMEOUT) {
       ExitProcess(kOutputStalledExitCode);
@@ -70,21 +72,21 @@ void AppendRunLog(int argc, wchar_t** argv) {
     if (index > 1) {
       line += '\t';
     }
-    line += WideToUtf8(argv[index]);
+    line += common::WideToUtf8(argv[index]);
   }
   line += "\r\n";
-  const UniqueFileHandle log(CreateFileW((OwnDirectory() + L"\\wireguard-runs.log").c_str(),
-                                         FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const common::UniqueFileHandle log(CreateFileW(
+      (OwnDirectory() + L"\\wireguard-runs.log").c_str(), FILE_APPEND_DATA,
+      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (log) {
     WriteAll(log.get(), line);
   }
 }
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error) {
-  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const common::UniqueFileHandle file(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     error = GetLastError();
     return std::nullopt;
@@ -103,3 +105,5 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error)
     content.append(buffer, read);
   }
 }
+
+}  // namespace wireguard_standin

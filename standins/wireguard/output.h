@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace wireguard_standin {
+
 // Exit code of a run whose output nobody read in time (the caller never drained its pipe).
 inline constexpr DWORD kOutputStalledExitCode = 124;
 inline constexpr DWORD kOutputDeadlineMs = 20000;
@@ -31,4 +33,6 @@ std::wstring OwnPath();
 std::wstring OwnDirectory();
 
 // The whole file, or nothing with `error` set.
-std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error);
+[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error);
+
+}  // namespace wireguard_standin

@@ -7,6 +7,8 @@
 #include "standins/wireguard/directives.h"
 #include "standins/wireguard/output.h"
 
+namespace wireguard_standin {
+
 namespace {
 
 // Removing a tunnel waits this long for its service to stop.
@@ -31,7 +33,7 @@ std::wstring ConfigPathOfService(SC_HANDLE service) {
     return {};
   }
   int count = 0;
-  const UniqueLocalMemory arguments(CommandLineToArgvW(config->lpBinaryPathName, &count));
+  const common::UniqueLocalMemory arguments(CommandLineToArgvW(config->lpBinaryPathName, &count));
   if (!arguments || count < 3) {
     return {};
   }
@@ -75,14 +77,14 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
     return FailWithError("Unable to read the configuration file", error);
   }
   const StandInDirectives directives = ParseDirectives(*config);
-  std::string output = JoinLines(directives.installOutput);
-  for (DWORD line = 1; line <= directives.installOutputLines; ++line) {
+  std::string output = JoinLines(directives.install_output);
+  for (DWORD line = 1; line <= directives.install_output_lines; ++line) {
     output += "line " + std::to_string(line) + "\r\n";
   }
   WriteStandard(STD_OUTPUT_HANDLE, output);
-  WriteStandard(STD_ERROR_HANDLE, JoinLines(directives.installError));
-  if (directives.installExit != 0) {
-    return directives.installExit;
+  WriteStandard(STD_ERROR_HANDLE, JoinLines(directives.install_error));
+  if (directives.install_exit != 0) {
+    return directives.install_exit;
   }
   if (!HasInterfaceSection(*config)) {
     return Fail("Invalid configuration: the [Interface] section is missing.");
@@ -92,12 +94,12 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
   const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
   const std::wstring command_line =
       L"\"" + OwnPath() + L"\" " + kTunnelServiceSwitch + L" \"" + config_path + L"\"";
-  const UniqueServiceHandle manager(
+  const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
   if (!manager) {
     return FailWithError("Unable to open the service manager", GetLastError());
   }
-  const UniqueServiceHandle service(CreateServiceW(
+  const common::UniqueServiceHandle service(CreateServiceW(
       manager.get(), service_name.c_str(), (L"WireGuard Tunnel: " + tunnel_name).c_str(),
       SERVICE_START | SERVICE_QUERY_STATUS | DELETE, SERVICE_WIN32_OWN_PROCESS,
       SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, command_line.c_str(), nullptr, nullptr, nullptr,
@@ -105,7 +107,7 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
   if (!service) {
     const DWORD create_error = GetLastError();
     if (create_error == ERROR_SERVICE_EXISTS) {
-      return Fail("Tunnel \"" + WideToUtf8(tunnel_name) + "\" is already installed.");
+      return Fail("Tunnel \"" + common::WideToUtf8(tunnel_name) + "\" is already installed.");
     }
     return FailWithError("Unable to create the tunnel service", create_error);
   }
@@ -118,24 +120,24 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
 }
 
 DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
-  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
     return FailWithError("Unable to open the service manager", GetLastError());
   }
   const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
-  const UniqueServiceHandle service(
+  const common::UniqueServiceHandle service(
       OpenServiceW(manager.get(), service_name.c_str(),
                    SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG | DELETE));
   if (!service) {
     const DWORD open_error = GetLastError();
     if (open_error == ERROR_SERVICE_DOES_NOT_EXIST) {
-      return Fail("Tunnel \"" + WideToUtf8(tunnel_name) + "\" is not installed.");
+      return Fail("Tunnel \"" + common::WideToUtf8(tunnel_name) + "\" is not installed.");
     }
     return FailWithError("Unable to open the tunnel service", open_error);
   }
   const StandInDirectives directives = DirectivesOfService(service.get());
-  WriteStandard(STD_OUTPUT_HANDLE, JoinLines(directives.uninstallOutput));
-  switch (directives.uninstallAction) {
+  WriteStandard(STD_OUTPUT_HANDLE, JoinLines(directives.uninstall_output));
+  switch (directives.uninstall_action) {
     case UninstallAction::kKeep:
       break;
     case UninstallAction::kDeleteOnly:
@@ -153,5 +155,7 @@ DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
       break;
     }
   }
-  return directives.uninstallExit;
+  return directives.uninstall_exit;
 }
+
+}  // namespace wireguard_standin

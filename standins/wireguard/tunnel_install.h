@@ -7,11 +7,15 @@
 
 #include <string>
 
+namespace wireguard_standin {
+
 inline constexpr wchar_t kTunnelServicePrefix[] = L"WireGuardTunnel$";
 inline constexpr wchar_t kTunnelServiceSwitch[] = L"/tunnelservice";
 
 // The tunnel's name: the config file's name without its folder and extension.
 std::wstring TunnelNameOfConfig(const std::wstring& config_path);
 
-DWORD InstallTunnelService(const std::wstring& config_path);
-DWORD UninstallTunnelService(const std::wstring& tunnel_name);
+[[nodiscard]] DWORD InstallTunnelService(const std::wstring& config_path);
+[[nodiscard]] DWORD UninstallTunnelService(const std::wstring& tunnel_name);
+
+}  // namespace wireguard_standin

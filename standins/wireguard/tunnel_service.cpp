@@ -7,6 +7,8 @@
 #include "standins/wireguard/output.h"
 #include "standins/wireguard/tunnel_install.h"
 
+namespace wireguard_standin {
+
 namespace {
 
 // The service callbacks take no context, so the one service of this process lives here. Written
@@ -46,7 +48,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   if (g_service.status_handle == nullptr) {
     return;
   }
-  const UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const common::UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   g_service.stop_event = stop_event.get();
   if (!stop_event) {
     Report(SERVICE_STOPPED, GetLastError());
@@ -58,7 +60,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     Report(SERVICE_STOPPED, error);
     return;
   }
-  const DWORD delay = ParseDirectives(*config).startDelayMs;
+  const DWORD delay = ParseDirectives(*config).start_delay_ms;
   Report(SERVICE_START_PENDING, NO_ERROR, delay + 3000);
   if (delay == 0 || WaitForSingleObject(stop_event.get(), delay) == WAIT_TIMEOUT) {
     Report(SERVICE_RUNNING);
@@ -81,3 +83,5 @@ DWORD RunTunnelService(const std::wstring& config_path) {
   }
   return 0;
 }
+
+}  // namespace wireguard_standin

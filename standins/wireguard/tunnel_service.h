@@ -7,6 +7,10 @@
 
 #include <string>
 
+namespace wireguard_standin {
+
 // Returns the process exit code once the service has stopped, or the dispatcher's error when the
 // program was not started by the service control manager.
-DWORD RunTunnelService(const std::wstring& config_path);
+[[nodiscard]] DWORD RunTunnelService(const std::wstring& config_path);
+
+}  // namespace wireguard_standin

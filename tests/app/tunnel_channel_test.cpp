@@ -101,8 +101,8 @@ TEST(TunnelChannel, StartPassesTheConfigOnUnchangedAndIgnoresOtherKeys) {
   EXPECT_EQ(answer.kind, Answer::kSuccess);
   EXPECT_FALSE(answer.value.has_value()) << "success without a value";
   ASSERT_EQ(service.requests.size(), 1u);
-  EXPECT_EQ(service.requests[0], EncodeHelperRequest("start", config));
-  EXPECT_EQ(FindJsonStringField(service.requests[0], "config"), config);
+  EXPECT_EQ(service.requests[0], common::EncodeHelperRequest("start", config));
+  EXPECT_EQ(common::FindJsonStringField(service.requests[0], "config"), config);
 }
 
 TEST(TunnelChannel, StopAndStatusIgnoreTheirArguments) {
@@ -117,7 +117,7 @@ TEST(TunnelChannel, StopAndStatusIgnoreTheirArguments) {
       SCOPED_TRACE(std::string(method) + " with argument set " + std::to_string(i));
       ScriptedService service;
       EXPECT_EQ(Call(service, method, std::move(argument_sets[i])).kind, Answer::kSuccess);
-      EXPECT_EQ(service.requests, std::vector<std::string>{EncodeHelperRequest(method)});
+      EXPECT_EQ(service.requests, std::vector<std::string>{common::EncodeHelperRequest(method)});
     }
   }
 }
@@ -202,8 +202,9 @@ TEST(TunnelChannel, AnswersTheDartSideThroughTheChannel) {
   EXPECT_EQ(engine.responses[0].bytes, (glue_test::Bytes{0, 3, 3, 0, 0, 0}));
   EXPECT_EQ(engine.responses[1].bytes, *codec.EncodeErrorEnvelope("start_failed", "It broke."));
   EXPECT_TRUE(engine.responses[2].bytes.empty());
-  EXPECT_EQ(service.requests, (std::vector<std::string>{EncodeHelperRequest("status"),
-                                                        EncodeHelperRequest("start", "c")}));
+  EXPECT_EQ(service.requests,
+            (std::vector<std::string>{common::EncodeHelperRequest("status"),
+                                      common::EncodeHelperRequest("start", "c")}));
 }
 
 }  // namespace

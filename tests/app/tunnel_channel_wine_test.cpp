@@ -23,8 +23,8 @@ constexpr char kUnavailable[] =
 TEST(TunnelChannelUnderWine, EveryMethodFailsAsUnavailableWhileTheServiceIsStopped) {
   // Other tests of this prefix may have left the service registered; stopped is what this test
   // is about.
-  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  ASSERT_FALSE(WaitNamedPipeW(kHelperPipeName, 0));
+  ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+  ASSERT_FALSE(WaitNamedPipeW(common::kHelperPipeName, 0));
   ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "no pipe is served";
 
   const struct {

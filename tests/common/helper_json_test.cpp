@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+namespace common {
 namespace {
 
 using namespace std::string_literals;
@@ -40,10 +41,8 @@ TEST(ParseJsonStringAt, DecodesEscapes) {
     std::size_t end;
   };
   const Case cases[] = {
-      {R"("a\/b")", "a/b", 6},
-      {R"("\b\f\n\r\t")", "\b\f\n\r\t", 12},
-      {R"("st\u0061rt")", "st?rt", 12},
-      {R"("\ud83d\ude00")", "??", 14},
+      {R"("a\/b")", "a/b", 6},          {R"("\b\f\n\r\t")", "\b\f\n\r\t", 12},
+      {R"("st\u0061rt")", "st?rt", 12}, {R"("\ud83d\ude00")", "??", 14},
       {R"("\uZZZZ")", "?", 8},  // The four bytes are not looked at.
       {R"("x" trailing)", "x", 3},
   };
@@ -106,8 +105,7 @@ TEST(FindJsonStringField, ReadsTheCommandWhereverItStands) {
 }
 
 TEST(FindJsonStringField, MessageEscapesDecode) {
-  EXPECT_EQ(FindJsonStringField(R"({"ok":false,"message":"a\nb\"c\\d"})", "message"),
-            "a\nb\"c\\d");
+  EXPECT_EQ(FindJsonStringField(R"({"ok":false,"message":"a\nb\"c\\d"})", "message"), "a\nb\"c\\d");
 }
 
 TEST(FindJsonStringField, KeyIsSearchedUnescaped) {
@@ -184,3 +182,4 @@ TEST(FindJsonIntField, VeryLongDigitRunsAreDefined) {
 }
 
 }  // namespace
+}  // namespace common

@@ -4,6 +4,7 @@
 
 #include "common/helper_json.h"
 
+namespace common {
 namespace {
 
 TEST(EncodeHelperRequest, WritesCompactFieldsInOrder) {
@@ -49,3 +50,4 @@ TEST(MakeFailureResponse, CarriesMessageWithoutStatus) {
 }
 
 }  // namespace
+}  // namespace common

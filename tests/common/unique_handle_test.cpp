@@ -4,6 +4,7 @@
 
 #include <utility>
 
+namespace common {
 namespace {
 
 bool IsOpenHandle(HANDLE handle) {
@@ -94,3 +95,4 @@ TEST(UniqueLocalMemory, ReceiveFreesWhatItHeld) {
 }
 
 }  // namespace
+}  // namespace common

@@ -4,6 +4,7 @@
 
 #include <string>
 
+namespace common {
 namespace {
 
 // Wine's wording differs from Windows': these tests check the shape of the text, not its words.
@@ -16,9 +17,8 @@ void ExpectSystemText(const std::string& text) {
 }
 
 TEST(DescribeWindowsError, AccessDeniedIsSystemTextWithoutLineBreak) {
-  for (const std::string& text :
-       {tunnel_helper::DescribeWindowsError(ERROR_ACCESS_DENIED),
-        app::DescribeWindowsError(ERROR_ACCESS_DENIED)}) {
+  for (const std::string& text : {tunnel_helper::DescribeWindowsError(ERROR_ACCESS_DENIED),
+                                  app::DescribeWindowsError(ERROR_ACCESS_DENIED)}) {
     ExpectSystemText(text);
     EXPECT_EQ(text.back(), '.') << "the final period stays: " << text;
   }
@@ -77,7 +77,8 @@ TEST(WideToUtf8, ConvertsWithoutTerminator) {
   EXPECT_EQ(WideToUtf8(L""), "");
   EXPECT_EQ(WideToUtf8(L"plain"), "plain");
   EXPECT_EQ(WideToUtf8(L"Gr\u00fc\u00dfe \u20ac \U0001F600"),
-            "Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac \xf0\x9f\x98\x80");
+            "Gr\xc3\xbc\xc3\x9f"
+            "e \xe2\x82\xac \xf0\x9f\x98\x80");
   const std::wstring with_nul(L"a\0b", 3);
   EXPECT_EQ(WideToUtf8(with_nul), std::string("a\0b", 3));
 }
@@ -88,3 +89,4 @@ TEST(WindowsErrorFallbackText, IsUnsignedDecimal) {
 }
 
 }  // namespace
+}  // namespace common

@@ -48,7 +48,7 @@ TEST_F(PipeExchangeTest, EmptyRequestIsAnsweredNotLeftWaiting) {
 }
 
 TEST_F(PipeExchangeTest, ZeroLengthMessageFromARawClient) {
-  UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+  common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
   ASSERT_TRUE(pipe);
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(pipe.get(), "", 0, &written, nullptr));
@@ -66,13 +66,14 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
     std::string second;
     std::string answer;
   } cases[] = {
-      {request, R"({"command":"fail"})", R"({"ok":true,"message":")" + Fingerprint(request) + "\"}"},
+      {request, R"({"command":"fail"})",
+       R"({"ok":true,"message":")" + Fingerprint(request) + "\"}"},
       {first_piece, request.substr(25),
        R"({"ok":true,"message":")" + Fingerprint(first_piece) + "\"}"},
   };
   for (int round = 0; round < 20; ++round) {
     for (const auto& c : cases) {
-      UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+      common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
       ASSERT_TRUE(pipe);
       DWORD written = 0;
       ASSERT_TRUE(WriteFile(pipe.get(), c.first.data(), static_cast<DWORD>(c.first.size()),
@@ -88,7 +89,7 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
 
 TEST_F(PipeExchangeTest, ClientThatConnectsAndLeavesDoesNotDisturbTheNext) {
   for (int i = 0; i < 3; ++i) {
-    UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
     ASSERT_TRUE(pipe);
   }
   const std::string request = EchoRequestOfSize(50);
@@ -98,7 +99,7 @@ TEST_F(PipeExchangeTest, ClientThatConnectsAndLeavesDoesNotDisturbTheNext) {
 }
 
 TEST_F(PipeExchangeTest, SilentClientIsCutOffAndTheNextOneServed) {
-  UniqueFileHandle silent = pipe_test::ConnectRawClient();
+  common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
   ASSERT_TRUE(silent);
   // The next client waits for the instance within its own 5 s budget.
   const ULONGLONG started = GetTickCount64();
@@ -126,7 +127,7 @@ TEST_F(PipeExchangeTest, ResponsesUpToTheClientsLimit) {
   };
   for (const Case& c : cases) {
     const app::HelperResponse response =
-        app::SendHelperRequest(EncodeHelperRequest("respond", std::to_string(c.size)));
+        app::SendHelperRequest(common::EncodeHelperRequest("respond", std::to_string(c.size)));
     EXPECT_EQ(response.ok, c.ok) << c.size;
     EXPECT_EQ(response.message.rfind(c.message_start, 0), 0u) << c.size;
     if (c.ok) {
@@ -139,14 +140,16 @@ TEST_F(PipeExchangeTest, ResponsesUpToTheClientsLimit) {
 }
 
 TEST_F(PipeExchangeTest, ServiceAnswersPassThrough) {
-  const app::HelperResponse status = app::SendHelperRequest(EncodeHelperRequest("status", "3"));
+  const app::HelperResponse status =
+      app::SendHelperRequest(common::EncodeHelperRequest("status", "3"));
   EXPECT_TRUE(status.ok);
   EXPECT_EQ(status.statusRaw, 3);
-  const app::HelperResponse failed = app::SendHelperRequest(EncodeHelperRequest("fail", "Nope."));
+  const app::HelperResponse failed =
+      app::SendHelperRequest(common::EncodeHelperRequest("fail", "Nope."));
   EXPECT_FALSE(failed.ok);
   EXPECT_EQ(failed.message, "Nope.");
   EXPECT_FALSE(failed.statusRaw.has_value());
-  const app::HelperResponse bare = app::SendHelperRequest(EncodeHelperRequest("fail", ""));
+  const app::HelperResponse bare = app::SendHelperRequest(common::EncodeHelperRequest("fail", ""));
   EXPECT_EQ(bare.message, "ZEQ VPN tunnel helper request failed.");
 }
 
@@ -165,15 +168,15 @@ TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) 
 // and is served once the pipe is there: RUNNING is reported only then.
 TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
   for (unsigned round = 0; round < 20; ++round) {
-    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-    ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
+    ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+    ASSERT_EQ(test_support::StartServiceWithoutWaiting(common::kHelperServiceName), 0u);
     const std::string request = EchoRequestOfSize(50, round);
     EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "round " << round;
   }
 }
 
 TEST_F(PipeExchangeTest, StoppedServiceIsUnavailable) {
-  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
   const app::HelperResponse response = app::SendHelperRequest(R"({"command":"status"})");
   EXPECT_FALSE(response.ok);
   EXPECT_EQ(response.message, kUnavailable);
@@ -193,7 +196,8 @@ TEST_F(PipeExchangeTest, ThousandRequestsInARowAndFourClientsInParallel) {
   for (unsigned client = 0; client < 4; ++client) {
     clients.emplace_back([client, &answered, &failures] {
       for (unsigned i = 0; i < 250; ++i) {
-        const std::string request = EchoRequestOfSize(40 + (client * 250 + i) % 500, client * 1000 + i);
+        const std::string request =
+            EchoRequestOfSize(40 + (client * 250 + i) % 500, client * 1000 + i);
         const app::HelperResponse response = app::SendHelperRequest(request);
         if (!response.ok || response.message != Fingerprint(request)) {
           failures[client] = "client " + std::to_string(client) + " request " + std::to_string(i) +

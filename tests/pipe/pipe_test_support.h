@@ -8,9 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "common/helper_protocol.h"
-
 #include "common/helper_names.h"
+#include "common/helper_protocol.h"
 #include "tests/pipe/fingerprint.h"
 #include "tests/support/windows_service.h"
 
@@ -24,14 +23,16 @@ class HelperServiceTest : public ::testing::Test {
       : program_(std::move(program)) {}
 
   void SetUp() override {
-    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-    ASSERT_EQ(test_support::RegisterService(kHelperServiceName, program_), "");
+    ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+    ASSERT_EQ(test_support::RegisterService(common::kHelperServiceName, program_), "");
     if (start_on_set_up_) {
-      ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
+      ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
     }
   }
 
-  void TearDown() override { EXPECT_TRUE(test_support::StopServiceAndWait(kHelperServiceName)); }
+  void TearDown() override {
+    EXPECT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+  }
 
   bool start_on_set_up_ = true;
 
@@ -46,10 +47,10 @@ class HelperServiceTest : public ::testing::Test {
 namespace pipe_test {
 
 // A client that talks to the pipe by hand, as a misbehaving or foreign client would.
-inline UniqueFileHandle ConnectRawClient() {
-  if (!WaitNamedPipeW(kHelperPipeName, 5000)) return {};
-  UniqueFileHandle pipe(CreateFileW(kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
+inline common::UniqueFileHandle ConnectRawClient() {
+  if (!WaitNamedPipeW(common::kHelperPipeName, 5000)) return {};
+  common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE,
+                                            0, nullptr, OPEN_EXISTING, 0, nullptr));
   if (pipe) {
     DWORD mode = PIPE_READMODE_MESSAGE;
     SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
@@ -59,12 +60,12 @@ inline UniqueFileHandle ConnectRawClient() {
 
 // An "echo" request of exactly `size` bytes whose config varies with `seed`.
 inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
-  const std::size_t frame = EncodeHelperRequest("echo", "").size();
+  const std::size_t frame = common::EncodeHelperRequest("echo", "").size();
   std::string config(size > frame ? size - frame : 0, 'a');
   for (std::size_t i = 0; i < config.size(); ++i) {
     config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);  // Nothing that needs escaping.
   }
-  return EncodeHelperRequest("echo", config);
+  return common::EncodeHelperRequest("echo", config);
 }
 
 }  // namespace pipe_test

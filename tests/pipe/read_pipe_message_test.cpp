@@ -12,20 +12,19 @@ namespace {
 // A message pipe pair with a name of this test's own. The server end writes; the client end is in
 // message read mode, as the app's is.
 struct PipePair {
-  UniqueFileHandle server;
-  UniqueFileHandle client;
+  common::UniqueFileHandle server;
+  common::UniqueFileHandle client;
 };
 
 PipePair MakePipePair() {
-  const std::wstring name =
-      L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-      std::to_wstring(GetTickCount64());
+  const std::wstring name = L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId()) +
+                            L"-" + std::to_wstring(GetTickCount64());
   PipePair pair;
   pair.server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
                                      1 << 20, 1 << 20, 0, nullptr));
-  pair.client.reset(
-      CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  pair.client.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
   DWORD mode = PIPE_READMODE_MESSAGE;
   SetNamedPipeHandleState(pair.client.get(), &mode, nullptr, nullptr);
   return pair;
@@ -48,7 +47,8 @@ TEST(ReadPipeMessage, ReadsWholeMessagesUpToTheLimit) {
     WriteMessage(pipes.server.get(), message);
     WriteMessage(pipes.server.get(), "next");  // Not part of the first message.
     std::string error = "untouched";
-    const std::optional<std::string> read = app::ReadPipeMessage(pipes.client.get(), kLimit, &error);
+    const std::optional<std::string> read =
+        app::ReadPipeMessage(pipes.client.get(), kLimit, &error);
     ASSERT_TRUE(read.has_value()) << size << ": " << error;
     EXPECT_EQ(*read, message) << size;
     EXPECT_EQ(error, "untouched");
@@ -105,8 +105,7 @@ TEST(InterpretHelperResponse, FoldsEveryAnswerIntoOneShape) {
       {R"({"ok":false,"message":"a\nb\"c\\"})", false, "a\nb\"c\\", std::nullopt},
       {R"({"ok":"true","statusRaw":3})", false,
        "Received an invalid response from the tunnel helper.", std::nullopt},
-      {R"({"ok":1})", false, "Received an invalid response from the tunnel helper.",
-       std::nullopt},
+      {R"({"ok":1})", false, "Received an invalid response from the tunnel helper.", std::nullopt},
       {R"({"ok":true,"statusRaw":-1})", true, "", -1},
   };
   for (const Case& c : cases) {

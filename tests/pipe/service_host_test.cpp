@@ -1,6 +1,5 @@
 // The service's life under the real service control manager of the Wine prefix.
 #include <aclapi.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,13 +23,13 @@ constexpr char kNotOurService[] =
 class ServiceHostTest : public pipe_test::HelperServiceTest {};
 
 SERVICE_STATUS_PROCESS WaitUntilStopped(DWORD timeout_ms) {
-  return WaitForService(kHelperServiceName, timeout_ms, [](const SERVICE_STATUS_PROCESS& s) {
-    return s.dwCurrentState == SERVICE_STOPPED;
-  });
+  return WaitForService(
+      common::kHelperServiceName, timeout_ms,
+      [](const SERVICE_STATUS_PROCESS& s) { return s.dwCurrentState == SERVICE_STOPPED; });
 }
 
 TEST_F(ServiceHostTest, RunningReportsStopAndShutdownAccepted) {
-  const SERVICE_STATUS_PROCESS status = QueryService(kHelperServiceName);
+  const SERVICE_STATUS_PROCESS status = QueryService(common::kHelperServiceName);
   EXPECT_EQ(status.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
   EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(status.dwControlsAccepted, kStopAndShutdown);
@@ -41,8 +40,8 @@ TEST_F(ServiceHostTest, RunningReportsStopAndShutdownAccepted) {
 }
 
 TEST_F(ServiceHostTest, InterrogateChangesNothing) {
-  EXPECT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_INTERROGATE), 0u);
-  const SERVICE_STATUS_PROCESS status = QueryService(kHelperServiceName);
+  EXPECT_EQ(SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_INTERROGATE), 0u);
+  const SERVICE_STATUS_PROCESS status = QueryService(common::kHelperServiceName);
   EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(status.dwCheckPoint, 0u);
   const std::string request = pipe_test::EchoRequestOfSize(30);
@@ -51,30 +50,30 @@ TEST_F(ServiceHostTest, InterrogateChangesNothing) {
 
 TEST_F(ServiceHostTest, StopWithNoClientEndsAtOnce) {
   const ULONGLONG started = GetTickCount64();
-  ASSERT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
+  ASSERT_EQ(SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
   const SERVICE_STATUS_PROCESS status = WaitUntilStopped(5000);
   EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_EQ(status.dwWin32ExitCode, 0u);
   EXPECT_LT(GetTickCount64() - started, 2000u);
-  EXPECT_FALSE(WaitNamedPipeW(kHelperPipeName, 100));
+  EXPECT_FALSE(WaitNamedPipeW(common::kHelperPipeName, 100));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(ServiceHostTest, StopWhileServingFinishesTheRequestFirst) {
   app::HelperResponse response;
   std::thread client([&response] {
-    response = app::SendHelperRequest(EncodeHelperRequest("sleep", "1500"));
+    response = app::SendHelperRequest(common::EncodeHelperRequest("sleep", "1500"));
   });
   Sleep(300);  // The request is now being carried out.
-  ASSERT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
-  const SERVICE_STATUS_PROCESS pending = QueryService(kHelperServiceName);
+  ASSERT_EQ(SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
+  const SERVICE_STATUS_PROCESS pending = QueryService(common::kHelperServiceName);
   EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
   EXPECT_EQ(pending.dwCheckPoint, 1u);
   EXPECT_EQ(pending.dwWaitHint, 3000u);
   EXPECT_EQ(pending.dwControlsAccepted, kStopAndShutdown);
   // A second stop while pending: a manager that passes it on sees the next checkpoint.
-  if (SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP) == ERROR_SUCCESS) {
-    EXPECT_EQ(QueryService(kHelperServiceName).dwCheckPoint, 2u);
+  if (SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_STOP) == ERROR_SUCCESS) {
+    EXPECT_EQ(QueryService(common::kHelperServiceName).dwCheckPoint, 2u);
   }
   client.join();
   EXPECT_TRUE(response.ok) << response.message;
@@ -85,20 +84,20 @@ TEST_F(ServiceHostTest, StopWhileServingFinishesTheRequestFirst) {
 }
 
 TEST_F(ServiceHostTest, StopIsNotHeldUpByASilentClient) {
-  UniqueFileHandle silent = pipe_test::ConnectRawClient();
+  common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
   ASSERT_TRUE(silent);
   Sleep(100);
   const ULONGLONG started = GetTickCount64();
-  ASSERT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
+  ASSERT_EQ(SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
   EXPECT_EQ(WaitUntilStopped(6000).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_LT(GetTickCount64() - started, 4000u);
 }
 
 TEST_F(ServiceHostTest, StopBetweenConnectAndRequestStillServesTheClient) {
-  UniqueFileHandle client = pipe_test::ConnectRawClient();
+  common::UniqueFileHandle client = pipe_test::ConnectRawClient();
   ASSERT_TRUE(client);
-  ASSERT_EQ(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
-  ASSERT_EQ(QueryService(kHelperServiceName).dwCurrentState,
+  ASSERT_EQ(SendServiceControl(common::kHelperServiceName, SERVICE_CONTROL_STOP), 0u);
+  ASSERT_EQ(QueryService(common::kHelperServiceName).dwCurrentState,
             static_cast<DWORD>(SERVICE_STOP_PENDING));
   const std::string request = pipe_test::EchoRequestOfSize(90);
   DWORD written = 0;
@@ -112,10 +111,10 @@ TEST_F(ServiceHostTest, StopBetweenConnectAndRequestStillServesTheClient) {
 }
 
 TEST_F(ServiceHostTest, PipeCarriesItsSecurityDescriptor) {
-  UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+  common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
   ASSERT_TRUE(pipe);
   PACL dacl = nullptr;
-  UniqueLocalMemory descriptor;
+  common::UniqueLocalMemory descriptor;
   ASSERT_EQ(GetSecurityInfo(pipe.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                             nullptr, &dacl, nullptr, descriptor.receive()),
             static_cast<DWORD>(ERROR_SUCCESS));
@@ -146,10 +145,10 @@ TEST_F(ServiceHostTest, PipeCarriesItsSecurityDescriptor) {
 }
 
 TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
-  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
   {
     // This test process takes the name first, as a local attacker could.
-    test_support::PipeSquatter squatter(kHelperPipeName);
+    test_support::PipeSquatter squatter(common::kHelperPipeName);
     ASSERT_TRUE(squatter.valid());
     // With the service stopped, and then with it running beside the squatter, the client refuses
     // to send anything to the squatter.
@@ -159,11 +158,11 @@ TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
     EXPECT_EQ(squatter.Received(1000), "") << "nothing was sent to the squatter";
     squatter.ListenAgain();
 
-    ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
+    ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
     const app::HelperResponse running = app::SendHelperRequest(R"({"command":"secret"})");
     EXPECT_EQ(running.message, kNotOurService);
     EXPECT_EQ(squatter.Received(1000), "");
-    EXPECT_EQ(QueryService(kHelperServiceName).dwCurrentState,
+    EXPECT_EQ(QueryService(common::kHelperServiceName).dwCurrentState,
               static_cast<DWORD>(SERVICE_RUNNING));
   }
   // Once the name is free again, the service takes it within its retry pause.
@@ -179,9 +178,9 @@ TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
 // When the server's identity cannot be checked at all (here: no such service), the client says
 // so, rather than calling the server a stranger, and sends it nothing.
 TEST_F(ServiceHostTest, AServerThatCannotBeCheckedIsNotTrustedAndTheClientSaysWhy) {
-  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  ASSERT_EQ(test_support::DeleteServiceAndWait(kHelperServiceName), "");
-  test_support::PipeSquatter squatter(kHelperPipeName);
+  ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+  ASSERT_EQ(test_support::DeleteServiceAndWait(common::kHelperServiceName), "");
+  test_support::PipeSquatter squatter(common::kHelperPipeName);
   ASSERT_TRUE(squatter.valid());
   const app::HelperResponse response = app::SendHelperRequest(R"({"command":"secret"})");
   EXPECT_FALSE(response.ok);
@@ -209,8 +208,8 @@ TEST(ProductProgram, StartedByHandExitsWithZero) {
   PROCESS_INFORMATION process{};
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                              &startup, &process));
-  UniqueHandle process_handle(process.hProcess);
-  UniqueHandle thread_handle(process.hThread);
+  common::UniqueHandle process_handle(process.hProcess);
+  common::UniqueHandle thread_handle(process.hThread);
   // Wine takes about 10 s to give up connecting to the service control manager.
   ASSERT_EQ(WaitForSingleObject(process_handle.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
   DWORD exit_code = 1;

@@ -36,8 +36,8 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace {
 
 tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
-  const std::string command = FindJsonStringField(request, "command").value_or("");
-  const std::string config = FindJsonStringField(request, "config").value_or("");
+  const std::string command = common::FindJsonStringField(request, "command").value_or("");
+  const std::string config = common::FindJsonStringField(request, "config").value_or("");
   tunnel_helper::HelperResponse response;
   response.ok = true;
   if (command == "echo") {
@@ -60,7 +60,7 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
     response.ok = false;
     response.message = config;
   } else {
-    return MakeFailureResponse("Unsupported tunnel helper command.");
+    return common::MakeFailureResponse("Unsupported tunnel helper command.");
   }
   return response;
 }

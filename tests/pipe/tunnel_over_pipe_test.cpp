@@ -17,18 +17,18 @@ class TunnelOverPipeTest : public tunnel_test::CleanMachineTest {
  protected:
   void SetUp() override {
     tunnel_test::CleanMachineTest::SetUp();
-    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-    ASSERT_EQ(test_support::RegisterService(kHelperServiceName, L"tunnel_helper.exe"), "");
-    ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
+    ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+    ASSERT_EQ(test_support::RegisterService(common::kHelperServiceName, L"tunnel_helper.exe"), "");
+    ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
   }
   void TearDown() override {
-    EXPECT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+    EXPECT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
     tunnel_test::CleanMachineTest::TearDown();
   }
 
   // The response exactly as the service wrote it on the pipe.
   static std::string Exchange(const std::string& request) {
-    UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
     if (!pipe) return "no pipe";
     DWORD written = 0;
     if (!WriteFile(pipe.get(), request.data(), static_cast<DWORD>(request.size()), &written,
@@ -36,7 +36,8 @@ class TunnelOverPipeTest : public tunnel_test::CleanMachineTest {
       return "write failed";
     }
     std::string error;
-    return app::ReadPipeMessage(pipe.get(), kMaxHelperResponseBytes, &error).value_or(error);
+    return app::ReadPipeMessage(pipe.get(), common::kMaxHelperResponseBytes, &error)
+        .value_or(error);
   }
 };
 
@@ -50,24 +51,24 @@ TEST_F(TunnelOverPipeTest, StartStatusStopOnACleanMachine) {
   EXPECT_EQ(Exchange(R"({"command":"status"})"), R"({"ok":true,"statusRaw":0})");
 
   const std::string config = tunnel_test::TunnelConfig();
-  EXPECT_EQ(Exchange(EncodeHelperRequest("start", config)), R"({"ok":true,"statusRaw":3})");
+  EXPECT_EQ(Exchange(common::EncodeHelperRequest("start", config)), R"({"ok":true,"statusRaw":3})");
   EXPECT_EQ(tunnel_test::ReadFileBytes(kConfigPath), config);
   EXPECT_EQ(TunnelState(), static_cast<DWORD>(SERVICE_RUNNING));
 
-  const app::HelperResponse status = app::SendHelperRequest(EncodeHelperRequest("status"));
+  const app::HelperResponse status = app::SendHelperRequest(common::EncodeHelperRequest("status"));
   EXPECT_TRUE(status.ok) << status.message;
   EXPECT_EQ(status.statusRaw, 3);
 
   EXPECT_EQ(Exchange(R"({"command":"stop"})"), R"({"ok":true,"statusRaw":0})");
   EXPECT_EQ(TunnelState(), std::nullopt) << "the tunnel service is gone";
   EXPECT_EQ(tunnel_test::ReadFileBytes(kConfigPath), config) << "the config stays";
-  EXPECT_EQ(app::SendHelperRequest(EncodeHelperRequest("status")).statusRaw, 0);
+  EXPECT_EQ(app::SendHelperRequest(common::EncodeHelperRequest("status")).statusRaw, 0);
 }
 
 TEST_F(TunnelOverPipeTest, FailuresReachTheAppWithTheirMessages) {
   // WireGuard missing: the config is still written.
   const app::HelperResponse missing =
-      app::SendHelperRequest(EncodeHelperRequest("start", tunnel_test::TunnelConfig()));
+      app::SendHelperRequest(common::EncodeHelperRequest("start", tunnel_test::TunnelConfig()));
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.message,
             "WireGuard for Windows is missing. Reinstall ZEQ VPN to restore the bundled WireGuard "
@@ -76,7 +77,7 @@ TEST_F(TunnelOverPipeTest, FailuresReachTheAppWithTheirMessages) {
   EXPECT_TRUE(tunnel_test::ReadFileBytes(kConfigPath).has_value());
 
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const app::HelperResponse refused = app::SendHelperRequest(EncodeHelperRequest(
+  const app::HelperResponse refused = app::SendHelperRequest(common::EncodeHelperRequest(
       "start", tunnel_test::TunnelConfig("# standin: install-exit = 3\n"
                                          "# standin: install-output = Bad key.\r\n")));
   EXPECT_FALSE(refused.ok);

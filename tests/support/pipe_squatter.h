@@ -33,8 +33,8 @@ class PipeSquatter {
   // completed, with its byte count in `bytes`.
   bool Finish(DWORD timeout_ms, DWORD& bytes);
 
-  UniqueFileHandle pipe_;
-  UniqueHandle event_;
+  common::UniqueFileHandle pipe_;
+  common::UniqueHandle event_;
   OVERLAPPED overlapped_{};
   bool pending_ = false;
   bool connected_ = false;

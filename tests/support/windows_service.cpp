@@ -5,14 +5,14 @@
 namespace test_support {
 namespace {
 
-UniqueServiceHandle OpenManager() {
-  return UniqueServiceHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+common::UniqueServiceHandle OpenManager() {
+  return common::UniqueServiceHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
-UniqueServiceHandle OpenNamedService(const std::wstring& name) {
-  UniqueServiceHandle manager = OpenManager();
+common::UniqueServiceHandle OpenNamedService(const std::wstring& name) {
+  common::UniqueServiceHandle manager = OpenManager();
   if (!manager) return {};
-  return UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  return common::UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
 }  // namespace
@@ -25,10 +25,11 @@ std::wstring ProgramFolder() {
 }
 
 std::string RegisterService(const std::wstring& name, const std::wstring& program) {
-  UniqueServiceHandle manager = OpenManager();
+  common::UniqueServiceHandle manager = OpenManager();
   if (!manager) return "OpenSCManagerW failed: " + std::to_string(GetLastError());
   const std::wstring command = L"\"" + ProgramFolder() + L"\\" + program + L"\"";
-  UniqueServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  common::UniqueServiceHandle service(
+      OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
   if (service) {
     if (!ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                               SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
@@ -46,15 +47,14 @@ std::string RegisterService(const std::wstring& name, const std::wstring& progra
 }
 
 std::string StartServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
-  UniqueServiceHandle service = OpenNamedService(name);
+  common::UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return "OpenServiceW failed: " + std::to_string(GetLastError());
   if (!StartServiceW(service.get(), 0, nullptr)) {
     return "StartServiceW failed: " + std::to_string(GetLastError());
   }
-  const SERVICE_STATUS_PROCESS status =
-      WaitForService(name, timeout_ms, [](const SERVICE_STATUS_PROCESS& s) {
-        return s.dwCurrentState != SERVICE_START_PENDING;
-      });
+  const SERVICE_STATUS_PROCESS status = WaitForService(
+      name, timeout_ms,
+      [](const SERVICE_STATUS_PROCESS& s) { return s.dwCurrentState != SERVICE_START_PENDING; });
   if (status.dwCurrentState != SERVICE_RUNNING) {
     return "service state " + std::to_string(status.dwCurrentState) + ", exit code " +
            std::to_string(status.dwWin32ExitCode);
@@ -63,16 +63,17 @@ std::string StartServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
 }
 
 DWORD StartServiceWithoutWaiting(const std::wstring& name) {
-  UniqueServiceHandle service = OpenNamedService(name);
+  common::UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return GetLastError();
   return StartServiceW(service.get(), 0, nullptr) ? ERROR_SUCCESS : GetLastError();
 }
 
 std::string DeleteServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
   {
-    UniqueServiceHandle service = OpenNamedService(name);
+    common::UniqueServiceHandle service = OpenNamedService(name);
     if (!service) return "OpenServiceW failed: " + std::to_string(GetLastError());
-    if (!DeleteService(service.get())) return "DeleteService failed: " + std::to_string(GetLastError());
+    if (!DeleteService(service.get()))
+      return "DeleteService failed: " + std::to_string(GetLastError());
   }
   const ULONGLONG deadline = GetTickCount64() + timeout_ms;
   while (OpenNamedService(name)) {
@@ -83,7 +84,7 @@ std::string DeleteServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
 }
 
 DWORD SendServiceControl(const std::wstring& name, DWORD control) {
-  UniqueServiceHandle service = OpenNamedService(name);
+  common::UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return GetLastError();
   SERVICE_STATUS status{};
   return ControlService(service.get(), control, &status) ? ERROR_SUCCESS : GetLastError();
@@ -102,11 +103,11 @@ bool StopServiceAndWait(const std::wstring& name, DWORD timeout_ms) {
 
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
   SERVICE_STATUS_PROCESS status{};
-  UniqueServiceHandle service = OpenNamedService(name);
+  common::UniqueServiceHandle service = OpenNamedService(name);
   DWORD needed = 0;
-  if (!service || !QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
-                                        reinterpret_cast<BYTE*>(&status), sizeof(status),
-                                        &needed)) {
+  if (!service ||
+      !QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                            sizeof(status), &needed)) {
     return SERVICE_STATUS_PROCESS{};
   }
   return status;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "tests/tunnel_helper/command_line_cases.h"
 #include "tests/support/windows_service.h"
+#include "tests/tunnel_helper/command_line_cases.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 #include "tunnel_helper/command_line.h"
 #include "tunnel_helper/wireguard_runner.h"
@@ -19,7 +19,7 @@ namespace {
 
 std::vector<std::wstring> ParseWithShell(const std::wstring& command_line) {
   int count = 0;
-  const UniqueLocalMemory vector(CommandLineToArgvW(command_line.c_str(), &count));
+  const common::UniqueLocalMemory vector(CommandLineToArgvW(command_line.c_str(), &count));
   std::vector<std::wstring> arguments;
   if (!vector) {
     return arguments;

@@ -14,7 +14,7 @@ using tunnel_helper::kDetailShortenedLine;
 constexpr char kSentence[] = "WireGuard couldn't install the tunnel.";
 
 std::size_t EncodedSize(const std::string& message) {
-  return EncodeHelperResponse(MakeFailureResponse(message)).size();
+  return common::EncodeHelperResponse(common::MakeFailureResponse(message)).size();
 }
 
 TEST(FailureWithDetail, ShortDetailsAreKeptWhole) {
@@ -40,8 +40,9 @@ TEST(FailureWithDetail, LongOutputIsShortenedToFitTheResponse) {
     EXPECT_EQ(message.substr(head.size() + kept.size()), kDetailShortenedLine);
     EXPECT_EQ(output.rfind(kept, 0), 0u) << "the beginning of the output";
     EXPECT_EQ(kept.size() % character_bytes, 0u) << "cut between characters";
-    EXPECT_LE(EncodedSize(message), kMaxHelperResponseBytes);
-    EXPECT_GT(EncodedSize(message) + 2 * unit.size(), kMaxHelperResponseBytes) << "no more cut";
+    EXPECT_LE(EncodedSize(message), common::kMaxHelperResponseBytes);
+    EXPECT_GT(EncodedSize(message) + 2 * unit.size(), common::kMaxHelperResponseBytes)
+        << "no more cut";
   }
 }
 

@@ -36,13 +36,17 @@ const std::vector<std::string> kInstallRun = {"/installtunnelservice",
                                               "C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"};
 
 // The response as it goes on the pipe, so that ok, message and statusRaw are checked at once.
-std::string Respond(std::string_view request) { return EncodeHelperResponse(RunTunnelCommand(request)); }
-std::string Start(std::string_view config) { return Respond(EncodeHelperRequest("start", config)); }
-std::string Stop() { return Respond(EncodeHelperRequest("stop")); }
-std::string Status() { return Respond(EncodeHelperRequest("status")); }
+std::string Respond(std::string_view request) {
+  return common::EncodeHelperResponse(RunTunnelCommand(request));
+}
+std::string Start(std::string_view config) {
+  return Respond(common::EncodeHelperRequest("start", config));
+}
+std::string Stop() { return Respond(common::EncodeHelperRequest("stop")); }
+std::string Status() { return Respond(common::EncodeHelperRequest("status")); }
 
 std::string Failure(std::string_view message) {
-  return EncodeHelperResponse(MakeFailureResponse(std::string(message)));
+  return common::EncodeHelperResponse(common::MakeFailureResponse(std::string(message)));
 }
 
 // A config of exactly `size` bytes: a working tunnel padded with a comment line.
@@ -76,9 +80,10 @@ TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
       {"{\"command\":\"status \"}", "Unsupported tunnel helper command."},
       {"{\"command\":\"st\\u0061rt\"}", "Unsupported tunnel helper command."},
       {"{\"command\":\"start\"}", "Missing WireGuard config for the tunnel helper."},
-      {"{\"command\":\"start\",\"config\":\"\"}", "Missing WireGuard config for the tunnel helper."},
+      {"{\"command\":\"start\",\"config\":\"\"}",
+       "Missing WireGuard config for the tunnel helper."},
       {"{\"command\":\"start\",\"config\":7}", "Missing WireGuard config for the tunnel helper."},
-      {EncodeHelperRequest("start", ConfigOfSize(65537)),
+      {common::EncodeHelperRequest("start", ConfigOfSize(65537)),
        "WireGuard config exceeded the maximum supported size."},
   };
   for (const Case& c : cases) {
@@ -140,9 +145,8 @@ TEST_F(TunnelCommandsTest, StartWithoutWireGuardStillStoresTheConfig) {
 TEST_F(TunnelCommandsTest, StartWhenTheConfigCannotBeStored) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   ASSERT_TRUE(tunnel_test::WriteFileBytes(kProductDataDirectory, "in the way"));
-  EXPECT_EQ(Start(TunnelConfig()),
-            Failure("Failed to prepare the WireGuard config directory: " +
-                    SystemCategoryMessage(ERROR_ALREADY_EXISTS)));
+  EXPECT_EQ(Start(TunnelConfig()), Failure("Failed to prepare the WireGuard config directory: " +
+                                           SystemCategoryMessage(ERROR_ALREADY_EXISTS)));
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
 }
 
@@ -180,9 +184,10 @@ TEST_F(TunnelCommandsTest, InstallFailuresCarryWireGuardsOutput) {
 // More than a megabyte of output, read while WireGuard runs, reaches the app shortened to fit.
 TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const std::string response = Start(TunnelConfig("# standin: install-exit = 1\r\n"
-                                                  "# standin: install-output-lines = 90000\r\n"));
-  EXPECT_LE(response.size(), kMaxHelperResponseBytes);
+  const std::string response =
+      Start(TunnelConfig("# standin: install-exit = 1\r\n"
+                         "# standin: install-output-lines = 90000\r\n"));
+  EXPECT_LE(response.size(), common::kMaxHelperResponseBytes);
   const std::string head = std::string("{\"ok\":false,\"message\":\"") + kInstallFailed +
                            "\\n\\nline 1\\r\\nline 2\\r\\n";
   EXPECT_EQ(response.rfind(head, 0), 0u) << response.substr(0, 200);
@@ -314,7 +319,7 @@ TEST_F(TunnelCommandsTest, StopTimesOutWhenTheServiceKeepsRunning) {
   TunnelCommandOptions options;
   options.wait_limit_ms = 1000;
   const DWORD start = GetTickCount();
-  EXPECT_EQ(EncodeHelperResponse(StopTunnel(options)),
+  EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(options)),
             Failure(std::string(kUninstallFailed) +
                     "\n\nWireGuard tunnel service did not stop cleanly."));
   EXPECT_GE(GetTickCount() - start, 1000u);
@@ -330,8 +335,8 @@ TEST_F(TunnelCommandsTest, FailedStateQueriesAreReportedAsTheyCame) {
     error = query_error;
     return kTunnelStateNotRunning;
   };
-  EXPECT_EQ(EncodeHelperResponse(GetTunnelStatus(failing)), Failure(query_error));
-  EXPECT_EQ(EncodeHelperResponse(StopTunnel(failing)), Failure(query_error));
+  EXPECT_EQ(common::EncodeHelperResponse(GetTunnelStatus(failing)), Failure(query_error));
+  EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(failing)), Failure(query_error));
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
 
   // The tunnel runs and WireGuard fails to remove it; the query after the failure fails.
@@ -347,7 +352,7 @@ TEST_F(TunnelCommandsTest, FailedStateQueriesAreReportedAsTheyCame) {
     error = query_error;
     return kTunnelStateNotRunning;
   };
-  EXPECT_EQ(EncodeHelperResponse(StopTunnel(second_fails)), Failure(query_error));
+  EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(second_fails)), Failure(query_error));
   EXPECT_EQ(queries, 2);
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), (Runs{kUninstallRun, kInstallRun, kUninstallRun}));
 }

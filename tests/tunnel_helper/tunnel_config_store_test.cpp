@@ -71,11 +71,11 @@ TEST_F(TunnelConfigStoreTest, FirstWriteCreatesTheFoldersAndTheExactFile) {
 
 TEST_F(TunnelConfigStoreTest, BytesAreStoredUnchanged) {
   const std::string cases[] = {
-      "[Interface]\r\nPrivateKey = a\r\n",          // CR LF stays CR LF
-      "[Interface]\nPrivateKey = a\n",              // LF stays LF
-      "[Interface]\rA = b",                         // a lone CR, no final line break
+      "[Interface]\r\nPrivateKey = a\r\n",                 // CR LF stays CR LF
+      "[Interface]\nPrivateKey = a\n",                     // LF stays LF
+      "[Interface]\rA = b",                                // a lone CR, no final line break
       std::string("nul\0byte \xff\xfe \xef\xbb\xbf", 18),  // NUL, high bytes, a BOM inside
-      "\xef\xbb\xbf[Interface]\r\n",                // a leading BOM is kept, none is added
+      "\xef\xbb\xbf[Interface]\r\n",                       // a leading BOM is kept, none is added
       "x",
   };
   for (const std::string& config : cases) {
@@ -128,9 +128,9 @@ TEST_F(TunnelConfigStoreTest, FailedReplacementKeepsTheEarlierConfigAndRemovesTh
   {
     SCOPED_TRACE("config file held open without sharing its deletion");
     StoreEarlierConfig();
-    UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    common::UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.valid());
     std::string error;
     EXPECT_FALSE(WriteWireGuardConfig("new config", error));
@@ -221,19 +221,19 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},   // Everyone: change the DACL
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},     // Everyone: take ownership
       {L"O:BAD:AI(A;OICI;FA;;;SY)(A;OICIID;0x1301bf;;;BU)", kFolder, false},  // inherited modify
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},  // listing the folder only
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},     // listing the folder only
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)", kFolder, false},  // reading its files
       {L"O:BAD:PAI(A;;FA;;;SY)(A;;FR;;;WD)", kFile, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(D;OICI;FA;;;WD)", kFolder, true},  // a denial takes away
-      {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                       // no owner
+      {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                     // no owner
   };
   for (const auto& c : cases) {
-    UniqueLocalMemory descriptor;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        c.sddl, SDDL_REVISION_1, descriptor.receive(), nullptr))
+    common::UniqueLocalMemory descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl, SDDL_REVISION_1,
+                                                                     descriptor.receive(), nullptr))
         << GetLastError();
     EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind), c.trusted)
-        << WideToUtf8(c.sddl);
+        << common::WideToUtf8(c.sddl);
   }
   // No DACL at all lets everyone in. (Wine reads "NO_ACCESS_CONTROL" as an empty DACL instead.)
   SECURITY_DESCRIPTOR no_dacl{};

@@ -71,8 +71,8 @@ bool StartUnixProgram(const wchar_t* program, const std::wstring& command_line) 
                       &startup, &process)) {
     return false;
   }
-  UniqueHandle process_handle(process.hProcess);
-  UniqueHandle thread_handle(process.hThread);
+  common::UniqueHandle process_handle(process.hProcess);
+  common::UniqueHandle thread_handle(process.hThread);
   return true;
 }
 
@@ -122,9 +122,8 @@ std::string TunnelConfig(std::string_view directives) {
   CreateFolders(ParentOf(path));
   const std::wstring built = test_support::ProgramFolder() + L"\\wireguard.exe";
   if (!CopyFileW(built.c_str(), path, FALSE)) {
-    return ::testing::AssertionFailure()
-           << "copying " << WideToUtf8(built) << ": "
-           << tunnel_helper::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure() << "copying " << common::WideToUtf8(built) << ": "
+                                         << tunnel_helper::DescribeWindowsError(GetLastError());
   }
   return ::testing::AssertionSuccess();
 }
@@ -167,8 +166,8 @@ std::vector<std::vector<std::string>> WireGuardRuns(const wchar_t* exe_path) {
 }
 
 std::optional<TunnelServiceStatus> QueryTunnelService() {
-  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  const UniqueServiceHandle service(
+  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const common::UniqueServiceHandle service(
       manager ? OpenServiceW(manager.get(), kTunnelServiceName, SERVICE_QUERY_STATUS) : nullptr);
   if (!service) {
     return std::nullopt;
@@ -183,13 +182,13 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
 }
 
 ::testing::AssertionResult RemoveTunnelService() {
-  const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) {
-    return ::testing::AssertionFailure() << "service manager: "
-                                         << tunnel_helper::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure()
+           << "service manager: " << tunnel_helper::DescribeWindowsError(GetLastError());
   }
   {
-    const UniqueServiceHandle service(OpenServiceW(
+    const common::UniqueServiceHandle service(OpenServiceW(
         manager.get(), kTunnelServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
     if (!service) {
       return ::testing::AssertionSuccess();
@@ -202,7 +201,7 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
       return !state || *state == SERVICE_STOPPED;
     };
     if (!PollUntil(stopped, 5000) && process_id != 0) {
-      const UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, process_id));
+      const common::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, process_id));
       if (process) {
         TerminateProcess(process.get(), 1);
       }
@@ -212,7 +211,7 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
   }
   const bool gone = PollUntil(
       [&] {
-        const UniqueServiceHandle probe(
+        const common::UniqueServiceHandle probe(
             OpenServiceW(manager.get(), kTunnelServiceName, SERVICE_QUERY_STATUS));
         return !probe && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;
       },
@@ -236,15 +235,16 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, FALSE,
                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
-    return ::testing::AssertionFailure() << "starting the stand-in: "
-                                         << tunnel_helper::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure()
+           << "starting the stand-in: " << tunnel_helper::DescribeWindowsError(GetLastError());
   }
-  const UniqueHandle process_handle(process.hProcess);
-  const UniqueHandle thread_handle(process.hThread);
+  const common::UniqueHandle process_handle(process.hProcess);
+  const common::UniqueHandle thread_handle(process.hThread);
   DWORD exit_code = 0;
   if (WaitForSingleObject(process_handle.get(), 10000) != WAIT_OBJECT_0 ||
       !GetExitCodeProcess(process_handle.get(), &exit_code) || exit_code != 0) {
-    return ::testing::AssertionFailure() << "the stand-in's install failed: exit code " << exit_code;
+    return ::testing::AssertionFailure()
+           << "the stand-in's install failed: exit code " << exit_code;
   }
   return ::testing::AssertionSuccess();
 }
@@ -258,14 +258,14 @@ std::optional<TunnelServiceStatus> QueryTunnelService() {
           limit_ms)) {
     return ::testing::AssertionSuccess();
   }
-  return ::testing::AssertionFailure() << "the tunnel service did not run within " << limit_ms
-                                       << " ms";
+  return ::testing::AssertionFailure()
+         << "the tunnel service did not run within " << limit_ms << " ms";
 }
 
 std::optional<std::string> ReadFileBytes(const wchar_t* path) {
-  const UniqueFileHandle file(CreateFileW(path, GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const common::UniqueFileHandle file(
+      CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     return std::nullopt;
   }
@@ -284,13 +284,13 @@ std::optional<std::string> ReadFileBytes(const wchar_t* path) {
 }
 
 ::testing::AssertionResult WriteFileBytes(const wchar_t* path, std::string_view bytes) {
-  const UniqueFileHandle file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  const common::UniqueFileHandle file(
+      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   if (!file ||
       !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {
-    return ::testing::AssertionFailure() << "writing " << WideToUtf8(path) << ": "
+    return ::testing::AssertionFailure() << "writing " << common::WideToUtf8(path) << ": "
                                          << tunnel_helper::DescribeWindowsError(GetLastError());
   }
   return ::testing::AssertionSuccess();
@@ -339,12 +339,12 @@ void RemoveTree(const std::wstring& path) {
   }
   if (!StartUnixProgram(L"Z:\\bin\\ln", L"ln -s " + QuotedUnixArgument(*unix_target) + L" " +
                                             QuotedUnixArgument(*unix_link))) {
-    return ::testing::AssertionFailure() << "starting /bin/ln: "
-                                         << tunnel_helper::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure()
+           << "starting /bin/ln: " << tunnel_helper::DescribeWindowsError(GetLastError());
   }
   constexpr DWORD kDirectoryLink = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
   if (!PollUntil([&] { return GetFileAttributesW(link) == kDirectoryLink; }, 5000)) {
-    return ::testing::AssertionFailure() << WideToUtf8(link) << " did not become a link";
+    return ::testing::AssertionFailure() << common::WideToUtf8(link) << " did not become a link";
   }
   return ::testing::AssertionSuccess();
 }

@@ -1,5 +1,0 @@
-if(WIN32)
-  add_library(app_tunnel_helper_client STATIC tunnel_helper_client.cpp)
-  target_include_directories(app_tunnel_helper_client PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(app_tunnel_helper_client PUBLIC common_windows advapi32)
-endif()
