@@ -65,6 +65,13 @@ struct FileHandleTraits {
   static void Close(Type handle) noexcept { CloseHandle(handle); }
 };
 
+// A directory search of FindFirstFileW.
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type handle) noexcept { FindClose(handle); }
+};
+
 struct ServiceHandleTraits {
   using Type = SC_HANDLE;
   static Type Invalid() noexcept { return nullptr; }
@@ -85,6 +92,7 @@ struct LocalMemoryTraits {
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;

@@ -48,11 +48,15 @@ constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out 
 // The encoded response to the request on the connection. No exception leaves it: a request that
 // cannot be read, carried out or answered for want of memory (in practice a command with an
 // enormous output) is answered with a short failure, and the service goes on serving.
-std::string RespondTo(PipeInstance& instance, RequestHandler handler) noexcept {
+// `client_silent` tells whether the client sent nothing within the time it had.
+std::string RespondTo(PipeInstance& instance, RequestHandler handler,
+                      bool& client_silent) noexcept {
   try {
     std::string error_text;
+    DWORD read_error = ERROR_SUCCESS;
     const std::optional<std::string> request =
-        ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text);
+        ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text, &read_error);
+    client_silent = read_error == ERROR_TIMEOUT;
     return common::EncodeHelperResponse(request ? handler(*request)
                                                 : common::MakeFailureResponse(error_text));
   } catch (...) {
@@ -67,7 +71,7 @@ std::string RespondTo(PipeInstance& instance, RequestHandler handler) noexcept {
 }  // namespace
 
 std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
-                                             std::string* error_text) {
+                                             std::string* error_text, DWORD* read_error) {
   const Deadline deadline(kClientIoTimeoutMs);
   std::array<char, common::kPipeReadChunkBytes> buffer{};
   std::string request;
@@ -92,6 +96,7 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
         return std::nullopt;
       }
       if (!read.ok) {
+        if (read_error) *read_error = read.error;
         if (error_text) {
           *error_text = "Failed to read request from the tunnel helper pipe: " +
                         DescribeWindowsError(read.error);
@@ -108,7 +113,8 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
 }
 
 void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
-  const std::string text = RespondTo(instance, handler);
+  bool client_silent = false;
+  const std::string text = RespondTo(instance, handler, client_silent);
   // Nor are these waits cut short by a stop: the request has been carried out, and disconnecting
   // now would throw away the part of its answer the client has not read yet.
   const Deadline deadline(kClientIoTimeoutMs);
@@ -121,7 +127,8 @@ void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
     }
     written += write.bytes;
   }
-  instance.WaitForClientToClose(deadline);
+  // A client that sent nothing in its time is not waited for a second time.
+  if (!client_silent) instance.WaitForClientToClose(deadline);
 }
 
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept {

@@ -1,7 +1,6 @@
 // The app's client against the service host under the real service control manager.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +10,7 @@
 
 namespace {
 
+using common::kHelperServiceName;
 using pipe_test::EchoRequestOfSize;
 using pipe_test::Fingerprint;
 
@@ -19,41 +19,22 @@ constexpr char kUnavailable[] =
 
 class PipeExchangeTest : public pipe_test::HelperServiceTest {};
 
-TEST_F(PipeExchangeTest, RequestsUpToTheLimitArriveByteForByte) {
-  for (const std::size_t size : {std::size_t{40}, std::size_t{4096}, std::size_t{4097},
-                                 std::size_t{10000}, std::size_t{65536}, std::size_t{73728}}) {
+std::string EchoOf(const std::string& request) {
+  return R"({"ok":true,"message":")" + Fingerprint(request) + "\"}";
+}
+
+// Requests up to the limit arrive byte for byte, across several reads; longer ones are read to
+// their end and refused, and the service serves on.
+TEST_F(PipeExchangeTest, RequestsUpToTheLimitAndOneByteMore) {
+  for (const std::size_t size : {40u, 4097u, 10000u, 73728u, 73729u, 300000u}) {
     const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
-    ASSERT_EQ(request.size(), size);
     const app::HelperResponse response = app::SendHelperRequest(request);
-    EXPECT_TRUE(response.ok) << size << ": " << response.message;
-    EXPECT_EQ(response.message, Fingerprint(request)) << size;
+    EXPECT_EQ(response.message, size <= 73728 ? Fingerprint(request)
+                                              : "Request exceeded the maximum supported size.")
+        << size;
   }
-}
-
-TEST_F(PipeExchangeTest, OversizedRequestsAreAnsweredAfterTheirRestIsRead) {
-  for (const std::size_t size : {std::size_t{73729}, std::size_t{300000}}) {
-    const app::HelperResponse response = app::SendHelperRequest(EchoRequestOfSize(size));
-    EXPECT_FALSE(response.ok) << size;
-    EXPECT_EQ(response.message, "Request exceeded the maximum supported size.") << size;
-  }
-  // The service goes on serving.
-  const std::string request = EchoRequestOfSize(100);
-  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
-}
-
-TEST_F(PipeExchangeTest, EmptyRequestIsAnsweredNotLeftWaiting) {
-  const app::HelperResponse response = app::SendHelperRequest("");
-  EXPECT_FALSE(response.ok);
-  EXPECT_EQ(response.message, "Received an empty request.");
-}
-
-TEST_F(PipeExchangeTest, ZeroLengthMessageFromARawClient) {
-  common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
-  ASSERT_TRUE(pipe);
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(pipe.get(), "", 0, &written, nullptr));
-  EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, nullptr),
-            R"({"ok":false,"message":"Received an empty request."})");
+  // An empty request goes out as one empty message and is answered, not left waiting.
+  EXPECT_EQ(app::SendHelperRequest("").message, "Received an empty request.");
 }
 
 // Only the first message is the request; what the client writes after it (a second message, or
@@ -61,156 +42,83 @@ TEST_F(PipeExchangeTest, ZeroLengthMessageFromARawClient) {
 TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   const std::string request = EchoRequestOfSize(60, 1);
   const std::string first_piece = request.substr(0, 25);
-  const struct {
-    std::string first;
-    std::string second;
-    std::string answer;
-  } cases[] = {
-      {request, R"({"command":"fail"})",
-       R"({"ok":true,"message":")" + Fingerprint(request) + "\"}"},
-      {first_piece, request.substr(25),
-       R"({"ok":true,"message":")" + Fingerprint(first_piece) + "\"}"},
-  };
   for (int round = 0; round < 20; ++round) {
-    for (const auto& c : cases) {
-      common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    for (const auto& [first, second] : {std::pair<std::string, std::string>{request, R"({"x":1})"},
+                                        {first_piece, request.substr(25)}}) {
+      const common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
       ASSERT_TRUE(pipe);
-      DWORD written = 0;
-      ASSERT_TRUE(WriteFile(pipe.get(), c.first.data(), static_cast<DWORD>(c.first.size()),
-                            &written, nullptr));
-      ASSERT_TRUE(WriteFile(pipe.get(), c.second.data(), static_cast<DWORD>(c.second.size()),
-                            &written, nullptr));
+      ASSERT_TRUE(pipe_test::WriteMessages(pipe.get(), {first, second}));
       std::string error;
-      EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, &error).value_or(error), c.answer)
+      EXPECT_EQ(app::ReadPipeMessage(pipe.get(), 1000, &error).value_or(error), EchoOf(first))
           << "round " << round;
     }
   }
 }
 
-TEST_F(PipeExchangeTest, ClientThatConnectsAndLeavesDoesNotDisturbTheNext) {
-  for (int i = 0; i < 3; ++i) {
-    common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
-    ASSERT_TRUE(pipe);
-  }
-  const std::string request = EchoRequestOfSize(50);
-  const app::HelperResponse response = app::SendHelperRequest(request);
-  EXPECT_TRUE(response.ok) << response.message;
-  EXPECT_EQ(response.message, Fingerprint(request));
-}
-
-TEST_F(PipeExchangeTest, SilentClientIsCutOffAndTheNextOneServed) {
-  common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
+// Clients that come and go, or connect and say nothing (cut off after 2 s), do not keep the next
+// client from its answer within its own 5 s; nor does one that gave up on an oversized answer.
+TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pipe_test::ConnectRawClient());
+  const common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
   ASSERT_TRUE(silent);
-  // The next client waits for the instance within its own 5 s budget.
-  const ULONGLONG started = GetTickCount64();
   const std::string request = EchoRequestOfSize(80);
-  const app::HelperResponse response = app::SendHelperRequest(request);
-  EXPECT_TRUE(response.ok) << response.message;
-  EXPECT_EQ(response.message, Fingerprint(request));
-  EXPECT_LT(GetTickCount64() - started, 5000u);
-  // The silent client has been let go.
+  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
   std::string error;
   EXPECT_FALSE(app::ReadPipeMessage(silent.get(), 1000, &error).has_value());
   EXPECT_EQ(error.rfind("Failed to read from the tunnel helper pipe: ", 0), 0u) << error;
-}
 
-TEST_F(PipeExchangeTest, ResponsesUpToTheClientsLimit) {
-  struct Case {
-    std::size_t size;
-    bool ok;
-    std::string message_start;
-  };
-  const Case cases[] = {
-      {5000, true, "xxxx"},
-      {131072, true, "xxxx"},
-      {131073, false, "Tunnel helper response exceeded the maximum supported size."},
-  };
-  for (const Case& c : cases) {
-    const app::HelperResponse response =
-        app::SendHelperRequest(common::EncodeHelperRequest("respond", std::to_string(c.size)));
-    EXPECT_EQ(response.ok, c.ok) << c.size;
-    EXPECT_EQ(response.message.rfind(c.message_start, 0), 0u) << c.size;
-    if (c.ok) {
-      EXPECT_EQ(response.message.size() + 24, c.size);
-    }
-  }
-  // A client that gave up on an oversized answer does not block the next one.
-  const std::string request = EchoRequestOfSize(40);
+  EXPECT_EQ(app::SendHelperRequest(common::EncodeHelperRequest("respond", "131073")).message,
+            "Tunnel helper response exceeded the maximum supported size.");
   EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
-}
-
-TEST_F(PipeExchangeTest, ServiceAnswersPassThrough) {
-  const app::HelperResponse status =
-      app::SendHelperRequest(common::EncodeHelperRequest("status", "3"));
-  EXPECT_TRUE(status.ok);
-  EXPECT_EQ(status.statusRaw, 3);
-  const app::HelperResponse failed =
-      app::SendHelperRequest(common::EncodeHelperRequest("fail", "Nope."));
-  EXPECT_FALSE(failed.ok);
-  EXPECT_EQ(failed.message, "Nope.");
-  EXPECT_FALSE(failed.statusRaw.has_value());
-  const app::HelperResponse bare = app::SendHelperRequest(common::EncodeHelperRequest("fail", ""));
-  EXPECT_EQ(bare.message, "ZEQ VPN tunnel helper request failed.");
 }
 
 // Running out of memory in the handler or while encoding its answer costs that one request only.
 TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) {
   for (const char* request : {R"({"command":"throw"})", R"({"command":"fail-encode"})"}) {
-    const app::HelperResponse thrown = app::SendHelperRequest(request);
-    EXPECT_FALSE(thrown.ok);
-    EXPECT_EQ(thrown.message, "The tunnel helper could not carry out the request.") << request;
+    EXPECT_EQ(app::SendHelperRequest(request).message,
+              "The tunnel helper could not carry out the request.")
+        << request;
   }
   const std::string request = EchoRequestOfSize(70);
   EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
 }
 
 // A client started right after the service (as the app at logon) waits while the service starts
-// and is served once the pipe is there: RUNNING is reported only then.
+// and is served once the pipe is there: RUNNING is reported only then. A stopped service is
+// unavailable.
 TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
   for (unsigned round = 0; round < 20; ++round) {
-    ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
-    ASSERT_EQ(test_support::StartServiceWithoutWaiting(common::kHelperServiceName), 0u);
+    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+    ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
     const std::string request = EchoRequestOfSize(50, round);
     EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "round " << round;
   }
+  ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  const app::HelperResponse stopped = app::SendHelperRequest(R"({"command":"status"})");
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(stopped.message, kUnavailable);
 }
 
-TEST_F(PipeExchangeTest, StoppedServiceIsUnavailable) {
-  ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
-  const app::HelperResponse response = app::SendHelperRequest(R"({"command":"status"})");
-  EXPECT_FALSE(response.ok);
-  EXPECT_EQ(response.message, kUnavailable);
-  EXPECT_FALSE(response.statusRaw.has_value());
-}
-
-// Every request gets its own answer: nothing lost, nothing unavailable, nothing mixed up.
-TEST_F(PipeExchangeTest, ThousandRequestsInARowAndFourClientsInParallel) {
-  for (unsigned i = 0; i < 1000; ++i) {
+// Every request gets its own answer: nothing lost, nothing unavailable, nothing mixed up, also
+// with clients racing for the one instance.
+TEST_F(PipeExchangeTest, RequestsInARowAndFromFourClientsAtOnce) {
+  for (unsigned i = 0; i < 300; ++i) {
     const std::string request = EchoRequestOfSize(40 + i % 300, i);
-    const app::HelperResponse response = app::SendHelperRequest(request);
-    ASSERT_EQ(response.message, Fingerprint(request)) << "request " << i;
+    ASSERT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "request " << i;
   }
-  std::atomic<int> answered{0};
   std::vector<std::string> failures(4);
   std::vector<std::thread> clients;
   for (unsigned client = 0; client < 4; ++client) {
-    clients.emplace_back([client, &answered, &failures] {
-      for (unsigned i = 0; i < 250; ++i) {
-        const std::string request =
-            EchoRequestOfSize(40 + (client * 250 + i) % 500, client * 1000 + i);
+    clients.emplace_back([client, &failures] {
+      for (unsigned i = 0; i < 75 && failures[client].empty(); ++i) {
+        const std::string request = EchoRequestOfSize(40 + i * 7, client * 1000 + i);
         const app::HelperResponse response = app::SendHelperRequest(request);
-        if (!response.ok || response.message != Fingerprint(request)) {
-          failures[client] = "client " + std::to_string(client) + " request " + std::to_string(i) +
-                             ": " + response.message;
-          return;
-        }
-        ++answered;
+        if (response.message != Fingerprint(request)) failures[client] = response.message;
       }
     });
   }
-  for (std::thread& t : clients) t.join();
+  for (std::thread& client : clients) client.join();
   for (const std::string& failure : failures) EXPECT_EQ(failure, "");
-  EXPECT_EQ(answered.load(), 1000);
 }
 
 }  // namespace

@@ -3,17 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
 #include "common/helper_names.h"
 #include "common/helper_protocol.h"
+#include "common/unique_handle.h"
 #include "tests/pipe/fingerprint.h"
 #include "tests/support/windows_service.h"
 
 namespace pipe_test {
+
+// Set by the test service when it begins to carry out a "sleep" request.
+inline constexpr wchar_t kSleepingEvent[] = L"Global\\ZeqTestHelperSleeping";
 
 // Registers "DAVIZATunnelHelper" to run `program`, starts it, and stops it again after the test,
 // also when the test fails.
@@ -25,38 +28,15 @@ class HelperServiceTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
     ASSERT_EQ(test_support::RegisterService(common::kHelperServiceName, program_), "");
-    if (start_on_set_up_) {
-      ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
-    }
+    ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
   }
-
   void TearDown() override {
     EXPECT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
   }
 
-  bool start_on_set_up_ = true;
-
  private:
   std::wstring program_;
 };
-
-}  // namespace pipe_test
-
-#include "common/unique_handle.h"
-
-namespace pipe_test {
-
-// A client that talks to the pipe by hand, as a misbehaving or foreign client would.
-inline common::UniqueFileHandle ConnectRawClient() {
-  if (!WaitNamedPipeW(common::kHelperPipeName, 5000)) return {};
-  common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE,
-                                            0, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (pipe) {
-    DWORD mode = PIPE_READMODE_MESSAGE;
-    SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
-  }
-  return pipe;
-}
 
 // An "echo" request of exactly `size` bytes whose config varies with `seed`.
 inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
@@ -66,6 +46,28 @@ inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
     config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);  // Nothing that needs escaping.
   }
   return common::EncodeHelperRequest("echo", config);
+}
+
+// A client that talks to the pipe by hand, as a misbehaving or foreign client would.
+inline common::UniqueFileHandle ConnectRawClient() {
+  if (!WaitNamedPipeW(common::kHelperPipeName, 5000)) return {};
+  common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE,
+                                            0, nullptr, OPEN_EXISTING, 0, nullptr));
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  if (pipe) SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
+  return pipe;
+}
+
+// Writes each of `messages` as one message on a raw client's pipe.
+inline ::testing::AssertionResult WriteMessages(HANDLE pipe,
+                                                std::initializer_list<std::string_view> messages) {
+  for (const std::string_view message : messages) {
+    DWORD written = 0;
+    if (!WriteFile(pipe, message.data(), static_cast<DWORD>(message.size()), &written, nullptr)) {
+      return ::testing::AssertionFailure() << "WriteFile failed: " << GetLastError();
+    }
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace pipe_test

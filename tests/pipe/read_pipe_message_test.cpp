@@ -1,24 +1,23 @@
-// The client's reader and response interpretation, against pipes this test serves itself.
+// The client's reader and its reading of answers, against pipes this test serves itself.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "app/tunnel_helper_client.h"
 #include "common/unique_handle.h"
+#include "tests/pipe/pipe_test_support.h"
 
 namespace {
 
-// A message pipe pair with a name of this test's own. The server end writes; the client end is in
-// message read mode, as the app's is.
+// A message pipe of this test's own: the server end writes, the client end reads in message
+// mode, as the app's does.
 struct PipePair {
   common::UniqueFileHandle server;
   common::UniqueFileHandle client;
 };
 
 PipePair MakePipePair() {
-  const std::wstring name = L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId()) +
-                            L"-" + std::to_wstring(GetTickCount64());
+  const std::wstring name = L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId());
   PipePair pair;
   pair.server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
                                      PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
@@ -30,57 +29,39 @@ PipePair MakePipePair() {
   return pair;
 }
 
-void WriteMessage(HANDLE pipe, const std::string& bytes) {
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-  ASSERT_EQ(written, bytes.size());
-}
-
-TEST(ReadPipeMessage, ReadsWholeMessagesUpToTheLimit) {
-  constexpr std::size_t kLimit = 131072;
-  for (const std::size_t size : {std::size_t{1}, std::size_t{4095}, std::size_t{4096},
-                                 std::size_t{4097}, std::size_t{10000}, kLimit}) {
-    PipePair pipes = MakePipePair();
-    ASSERT_TRUE(pipes.server && pipes.client);
-    std::string message(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) message[i] = static_cast<char>(i * 7 + 3);
-    WriteMessage(pipes.server.get(), message);
-    WriteMessage(pipes.server.get(), "next");  // Not part of the first message.
+TEST(ReadPipeMessage, ReadsOneWholeMessageUpToTheLimit) {
+  const std::string too_long = "Tunnel helper response exceeded the maximum supported size.";
+  const struct {
+    std::size_t size;
+    std::size_t limit;
+    bool read;
+  } cases[] = {
+      {1, 131072, true},      {4096, 131072, true},   {10000, 131072, true},
+      {131072, 131072, true}, {131073, 131072, false},
+      {5000, 4999, false},  // the limit falls inside the last 4096-byte piece
+  };
+  for (const auto& c : cases) {
+    const PipePair pipes = MakePipePair();
+    std::string message(c.size, '\0');
+    for (std::size_t i = 0; i < c.size; ++i) message[i] = static_cast<char>(i * 7 + 3);
+    ASSERT_TRUE(pipe_test::WriteMessages(pipes.server.get(), {message, "next"}));
     std::string error = "untouched";
-    const std::optional<std::string> read =
-        app::ReadPipeMessage(pipes.client.get(), kLimit, &error);
-    ASSERT_TRUE(read.has_value()) << size << ": " << error;
-    EXPECT_EQ(*read, message) << size;
-    EXPECT_EQ(error, "untouched");
-    EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), kLimit, nullptr), "next");
+    EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, &error),
+              c.read ? std::optional<std::string>(message) : std::nullopt)
+        << c.size;
+    EXPECT_EQ(error, c.read ? "untouched" : too_long);
+    if (c.read) EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, nullptr), "next");
   }
-}
-
-TEST(ReadPipeMessage, RefusesOneByteOverTheLimitEvenInTheLastPiece) {
-  for (const std::size_t size : {std::size_t{131073}, std::size_t{200000}}) {
-    PipePair pipes = MakePipePair();
-    WriteMessage(pipes.server.get(), std::string(size, 'r'));
-    std::string error;
-    EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 131072, &error).has_value());
-    EXPECT_EQ(error, "Tunnel helper response exceeded the maximum supported size.");
-  }
-  // A limit that falls inside the last 4096-byte piece.
-  PipePair pipes = MakePipePair();
-  WriteMessage(pipes.server.get(), std::string(5000, 'r'));
-  std::string error;
-  EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 4999, &error).has_value());
-  EXPECT_EQ(error, "Tunnel helper response exceeded the maximum supported size.");
 }
 
 TEST(ReadPipeMessage, EmptyMessageAndBrokenPipeAreFailures) {
   PipePair pipes = MakePipePair();
-  WriteMessage(pipes.server.get(), "");
+  ASSERT_TRUE(pipe_test::WriteMessages(pipes.server.get(), {""}));
   std::string error;
   EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 100, &error).has_value());
   EXPECT_EQ(error, "Tunnel helper returned an empty response.");
 
   pipes.server.reset();  // The service goes away without answering.
-  error.clear();
   EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 100, &error).has_value());
   const std::string prefix = "Failed to read from the tunnel helper pipe: ";
   ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
@@ -89,26 +70,23 @@ TEST(ReadPipeMessage, EmptyMessageAndBrokenPipeAreFailures) {
 }
 
 TEST(InterpretHelperResponse, FoldsEveryAnswerIntoOneShape) {
-  struct Case {
+  constexpr char kInvalid[] = "Received an invalid response from the tunnel helper.";
+  constexpr char kFailed[] = "ZEQ VPN tunnel helper request failed.";
+  const struct {
     std::string answer;
     bool ok;
     std::string message;
     std::optional<std::int32_t> status;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {R"({"ok":true,"statusRaw":3})", true, "", 3},
-      {R"({"ok":true})", true, "", std::nullopt},
       {R"({"ok":true,"message":"note"})", true, "note", std::nullopt},
-      {R"({"ok":false})", false, "ZEQ VPN tunnel helper request failed.", std::nullopt},
-      {R"({"ok":false,"message":""})", false, "ZEQ VPN tunnel helper request failed.",
-       std::nullopt},
+      {R"({"ok":false})", false, kFailed, std::nullopt},
+      {R"({"ok":false,"message":""})", false, kFailed, std::nullopt},
       {R"({"ok":false,"message":"a\nb\"c\\"})", false, "a\nb\"c\\", std::nullopt},
-      {R"({"ok":"true","statusRaw":3})", false,
-       "Received an invalid response from the tunnel helper.", std::nullopt},
-      {R"({"ok":1})", false, "Received an invalid response from the tunnel helper.", std::nullopt},
+      {R"({"ok":"true","statusRaw":3})", false, kInvalid, std::nullopt},
       {R"({"ok":true,"statusRaw":-1})", true, "", -1},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const app::HelperResponse response = app::InterpretHelperResponse(c.answer);
     EXPECT_EQ(response.ok, c.ok) << c.answer;
     EXPECT_EQ(response.message, c.message) << c.answer;

@@ -1,7 +1,8 @@
 // The service host with a request handler made for tests: it reports what it received and can be
 // told to take its time or to answer with a response of a given size.
 //   "echo"     ok, message "<request bytes>:<FNV-1a hash of the request, hex>"
-//   "sleep"    waits <config> ms, then ok with message "slept"
+//   "sleep"    sets the event "Global\ZeqTestHelperSleeping" if it exists, waits <config> ms,
+//              then ok with message "slept"
 //   "respond"  ok with a message that makes the encoded response exactly <config> bytes
 //   "status"   ok with statusRaw <config>
 //   "fail"     ok false with message <config>
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "common/helper_json.h"
+#include "common/unique_handle.h"
 #include "tests/pipe/fingerprint.h"
 #include "tunnel_helper/service_host.h"
 
@@ -43,6 +45,9 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
   if (command == "echo") {
     response.message = pipe_test::Fingerprint(request);
   } else if (command == "sleep") {
+    const common::UniqueHandle sleeping(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Global\\ZeqTestHelperSleeping"));
+    if (sleeping) SetEvent(sleeping.get());
     Sleep(static_cast<DWORD>(std::strtoul(config.c_str(), nullptr, 10)));
     response.message = "slept";
   } else if (command == "respond") {

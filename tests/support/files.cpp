@@ -1,0 +1,132 @@
+#include "tests/support/files.h"
+
+#include <vector>
+
+#include "common/unique_handle.h"
+#include "common/windows_error.h"
+#include "tests/support/wait.h"
+
+namespace test_support {
+namespace {
+
+std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+// The Unix path of a Windows path in the prefix, through Wine's own export.
+std::optional<std::wstring> QuotedUnixPathOf(const std::wstring& path) {
+  using UnixFileName = char*(CDECL*)(const wchar_t*);
+  const auto unix_file_name = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = unix_file_name != nullptr ? unix_file_name(path.c_str()) : nullptr;
+  if (name == nullptr) return std::nullopt;
+  const std::string unix_path = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return L"\"" + std::wstring(unix_path.begin(), unix_path.end()) + L"\"";
+}
+
+// Runs a Unix program and waits (bounded) for `done`: Wine starts Unix programs detached, with no
+// handle to wait on.
+template <typename Condition>
+bool RunUnixProgram(const wchar_t* program, std::wstring command_line, Condition done) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  const common::UniqueHandle process_handle(process.hProcess);
+  const common::UniqueHandle thread_handle(process.hThread);
+  return PollUntil(done, 5000);
+}
+
+}  // namespace
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return ParentOf(program);
+}
+
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+  const common::UniqueFileHandle file(CreateFileW(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    content.append(buffer, read);
+  }
+  return content;
+}
+
+::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes) {
+  const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file ||
+      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size()) {
+    return ::testing::AssertionFailure() << "writing " << common::WideToUtf8(path) << ": "
+                                         << app::DescribeWindowsError(GetLastError());
+  }
+  return ::testing::AssertionSuccess();
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void CreateFolders(const std::wstring& folder) {
+  if (folder.size() <= 3 || PathExists(folder)) return;
+  CreateFolders(ParentOf(folder));
+  CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
+    if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
+      static_cast<void>(RunUnixProgram(L"Z:\\bin\\rm", L"rm -f " + *unix_path,
+                                       [&] { return !PathExists(path); }));
+    }
+    return;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  std::vector<std::wstring> children;
+  WIN32_FIND_DATAW entry{};
+  if (const common::UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+      search) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") children.push_back(path + L"\\" + name);
+    } while (FindNextFileW(search.get(), &entry));
+  }
+  for (const std::wstring& child : children) RemoveTree(child);
+  RemoveDirectoryW(path.c_str());
+}
+
+::testing::AssertionResult PlantDirectoryLink(const std::wstring& link,
+                                              const std::wstring& target) {
+  CreateFolders(ParentOf(link));
+  const std::optional<std::wstring> unix_link = QuotedUnixPathOf(link);
+  const std::optional<std::wstring> unix_target = QuotedUnixPathOf(target);
+  if (!unix_link || !unix_target) {
+    return ::testing::AssertionFailure() << "no Unix path: this helper needs Wine";
+  }
+  constexpr DWORD kDirectoryLink = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
+  if (!RunUnixProgram(L"Z:\\bin\\ln", L"ln -s " + *unix_target + L" " + *unix_link,
+                      [&] { return GetFileAttributesW(link.c_str()) == kDirectoryLink; })) {
+    return ::testing::AssertionFailure() << common::WideToUtf8(link) << " did not become a link";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace test_support

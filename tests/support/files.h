@@ -1,0 +1,32 @@
+// Files and folders of the Wine prefix, as tests arrange and inspect them.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace test_support {
+
+// The folder of the running test program, where every program of the build lands.
+std::wstring ProgramFolder();
+
+std::optional<std::string> ReadFileBytes(const std::wstring& path);
+::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes);
+bool PathExists(const std::wstring& path);
+
+// Creates `folder` and its missing parents.
+void CreateFolders(const std::wstring& folder);
+
+// Deletes `path` and everything below it. Links are removed, never followed.
+void RemoveTree(const std::wstring& path);
+
+// Makes `link` a Unix symbolic link to the folder `target` (Windows paths in the prefix). Windows
+// programs cannot create links under Wine, so this runs /bin/ln; Wine shows the link as a
+// directory reparse point.
+::testing::AssertionResult PlantDirectoryLink(const std::wstring& link, const std::wstring& target);
+
+}  // namespace test_support

@@ -1,0 +1,19 @@
+// A bounded poll, for conditions that nothing signals (a service's state, a file that appears).
+#pragma once
+
+#include <windows.h>
+
+namespace test_support {
+
+// Checks `done` at once and then every 10 ms until it holds (true) or `limit_ms` have passed.
+template <typename Condition>
+[[nodiscard]] bool PollUntil(Condition done, DWORD limit_ms) {
+  const ULONGLONG deadline = GetTickCount64() + limit_ms;
+  while (!done()) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(10);
+  }
+  return true;
+}
+
+}  // namespace test_support
