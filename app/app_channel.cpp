@@ -1,36 +1,24 @@
 #include "app/app_channel.h"
 
-#include <string>
-#include <utility>
-
-#ifdef _WIN32
+#include "app/auth_callback_queue.h"
 #include "app/shared_auth_callbacks.h"
-#endif
 
 namespace app {
 
-void HandleAppMethodCallWith(AuthCallbackQueue& pending, const std::function<void()>& refill,
-                             const flutter::MethodCall<>& call,
-                             std::unique_ptr<flutter::MethodResult<>> result) {
+void HandleAppMethodCall(const flutter::MethodCall<>& call,
+                         std::unique_ptr<flutter::MethodResult<>> result) {
   if (call.method_name() != "consumeAuthCallback") {
     result->NotImplemented();
     return;
   }
-  if (pending.Empty()) refill();
+  AuthCallbackQueue& pending = PendingAuthCallbacks();
+  // Links that later starts of the app left in the file, for a Dart side that missed their push.
+  if (pending.Empty()) static_cast<void>(DrainSharedAuthCallbacks());
   if (pending.Empty()) {
     result->Success();
     return;
   }
   result->Success(flutter::EncodableValue(pending.PopFront()));
 }
-
-#ifdef _WIN32
-void HandleAppMethodCall(const flutter::MethodCall<>& call,
-                         std::unique_ptr<flutter::MethodResult<>> result) {
-  HandleAppMethodCallWith(
-      PendingAuthCallbacks(), [] { static_cast<void>(DrainSharedAuthCallbacks()); }, call,
-      std::move(result));
-}
-#endif
 
 }  // namespace app

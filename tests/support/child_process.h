@@ -1,5 +1,4 @@
-// Child processes for the Windows tests: start one, wait for it with a bound, and collect what it
-// wrote to its standard output and error.
+// Child processes for the Windows tests, with bounded waits.
 #pragma once
 
 #include <windows.h>
@@ -10,30 +9,14 @@
 
 namespace test_support {
 
+// Starts `command_line` with this process's environment; `output`, when given, must be
+// inheritable and receives the child's standard output and error. Empty when it cannot start.
+UniqueHandle StartProcess(std::wstring command_line, HANDLE output = nullptr);
+
 struct ProcessOutcome {
-  bool finished = false;  // false: not started, or still running at the bound and then killed
+  bool finished = false;  // false: it did not start, or still ran at the bound and was killed
   DWORD exit_code = 0;
-  std::string output;  // standard output and error together, as written
-};
-
-// The child writes into a temporary file that goes away with the last handle, so a child that
-// writes much cannot block on a full pipe, and no reader thread is needed.
-class ChildProcess {
- public:
-  explicit ChildProcess(std::wstring command_line);
-  ~ChildProcess();  // kills a child that still runs
-  ChildProcess(ChildProcess&&) = default;
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  [[nodiscard]] bool started() const noexcept { return process_.valid(); }
-  [[nodiscard]] HANDLE handle() const noexcept { return process_.get(); }
-  // Waits up to `timeout_ms`; a child still running then is killed and reported as not finished.
-  ProcessOutcome Wait(DWORD timeout_ms);
-
- private:
-  UniqueHandle process_;
-  UniqueFileHandle output_;
+  std::string output;  // standard output and error
 };
 
 ProcessOutcome RunProcess(const std::wstring& command_line, DWORD timeout_ms = 30000);
