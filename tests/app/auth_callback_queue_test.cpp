@@ -11,17 +11,21 @@ namespace {
 
 using Links = std::vector<std::string>;
 
+// "daviza://" and each name, in order.
+Links Named(std::initializer_list<const char*> names) {
+  Links links;
+  for (const char* name : names) links.push_back(std::string("daviza://") + name);
+  return links;
+}
+
 TEST(AuthCallbackQueue, KeepsTheLastFiveDistinctLinksInOrderOfLastAddition) {
   const struct {
     Links added;
     Links held;
   } cases[] = {
-      {{"daviza://a", "daviza://b", "daviza://a"}, {"daviza://b", "daviza://a"}},
-      {{"daviza://1", "daviza://2", "daviza://3", "daviza://4", "daviza://5", "daviza://6",
-        "daviza://7"},
-       {"daviza://3", "daviza://4", "daviza://5", "daviza://6", "daviza://7"}},
-      {{"daviza://a\r\n", "daviza://b", "daviza://a", "daviza://c\nd"},
-       {"daviza://b", "daviza://a", "daviza://cd"}},
+      {Named({"a", "b", "a"}), Named({"b", "a"})},
+      {Named({"1", "2", "3", "4", "5", "6", "7"}), Named({"3", "4", "5", "6", "7"})},
+      {Named({"a\r\n", "b", "a", "c\nd"}), Named({"b", "a", "cd"})},
       {{"daviza://A", "DaViZa://x", "daviza://a", "daviza://"},
        {"daviza://A", "DaViZa://x", "daviza://a", "daviza://"}},
       {{"", "daviza:/", "daviza:/x/", " daviza://x", "\ndaviza://x", "https://daviza/",
@@ -43,16 +47,16 @@ TEST(AuthCallbackQueue, ReadsAnyFileBytesAsItsLastFiveDistinctLinks) {
     std::string_view bytes;
     Links held;
   } cases[] = {
-      {"daviza://a\r\n\r\nnot a link\n\ndaviza://b\r\n", {"daviza://a", "daviza://b"}},
+      {"daviza://a\r\n\r\nnot a link\n\ndaviza://b\r\n", Named({"a", "b"})},
       {"daviza://1\ndaviza://2\ndaviza://3\ndaviza://4\ndaviza://5\ndaviza://1\ndaviza://6\n"
        "daviza://7\ndaviza://8\ndaviza://2\n",
-       {"daviza://1", "daviza://6", "daviza://7", "daviza://8", "daviza://2"}},
-      {"daviza://a\rb\n\n\ndaviza://c", {"daviza://ab", "daviza://c"}},
+       Named({"1", "6", "7", "8", "2"})},
+      {"daviza://a\rb\n\n\ndaviza://c", Named({"ab", "c"})},
       {"", {}},
   };
   for (const auto& c : cases) {
     const app::AuthCallbackQueue queue = app::AuthCallbackQueue::FromFileBytes(c.bytes);
-    EXPECT_EQ(Links(queue.begin(), queue.end()), c.held);
+    EXPECT_EQ(Links(queue.begin(), queue.end()), c.held) << c.bytes;
   }
 }
 

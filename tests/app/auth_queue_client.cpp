@@ -12,7 +12,7 @@
 #include "app/shared_auth_callbacks.h"
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 2 && std::wstring(argv[1]) == L"hold") {
+  if (argc == 2) {
     const app::AuthQueueLock lock;
     ExitProcess(lock.obtained() ? 0 : 2);
   }

@@ -32,17 +32,12 @@ target_include_directories(link_protocol_test PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(link_protocol_test PRIVATE
   GTest::gtest GTest::gtest_main app_link_protocol test_support_windows)
 string(REPEAT "d" 100 deep)
-foreach(case path_with_blanks long_path)
-  set(copy "${CMAKE_BINARY_DIR}/link protocol/Program Files/ZEQ VPN/zeq vpn.exe")
-  if(case STREQUAL "long_path")
-    set(copy "${CMAKE_BINARY_DIR}/link protocol/${deep}/${deep}/${deep}/zeq_vpn.exe")
-  endif()
-  add_test(NAME link_protocol_copy_to_${case}
-    COMMAND sh -c "mkdir -p \"$(dirname \"$2\")\" && cp \"$1\" \"$2\"" sh
-            $<TARGET_FILE:link_protocol_test> "${copy}")
-  add_test(NAME link_protocol_from_${case} COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-run "${copy}")
-  set_tests_properties(link_protocol_copy_to_${case} PROPERTIES FIXTURES_SETUP link_copy_${case})
-  set_tests_properties(link_protocol_from_${case} PROPERTIES
-    FIXTURES_REQUIRED link_copy_${case} RESOURCE_LOCK link_protocol_registry
+set(from_path_with_blanks "${CMAKE_BINARY_DIR}/link protocol/Program Files/ZEQ VPN/zeq vpn.exe")
+set(from_long_path "${CMAKE_BINARY_DIR}/link protocol/${deep}/${deep}/${deep}/zeq_vpn.exe")
+foreach(case from_path_with_blanks from_long_path)
+  add_custom_command(TARGET link_protocol_test POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:link_protocol_test> ${${case}})
+  add_test(NAME link_protocol_${case} COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-run ${${case}})
+  set_tests_properties(link_protocol_${case} PROPERTIES RESOURCE_LOCK link_protocol_registry
     ENVIRONMENT WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix)
 endforeach()
