@@ -43,8 +43,8 @@ std::wstring Client(const std::wstring& arguments) {
 glue_test::Answer Call(const char* method, EncodableValue* arguments = nullptr) {
   std::shared_ptr<glue_test::AnswerRecord> record;
   app::HandleAppMethodCall(
-      flutter::MethodCall<>(method, arguments ? std::make_unique<EncodableValue>(*arguments)
-                                              : nullptr),
+      flutter::MethodCall<>(method,
+                            arguments ? std::make_unique<EncodableValue>(*arguments) : nullptr),
       glue_test::RecordingResult::Make(record));
   EXPECT_EQ(record->answers.size(), 1u);
   return record->answers.at(0);
@@ -92,17 +92,18 @@ TEST(AuthQueueAcrossProcesses, EveryLinkAppendedWhileDrainingArrivesExactlyOnce)
   UseFreshQueueFile();
   // Each link takes a unit and each drained link gives one back: at most four links wait in the
   // file at once, so the limit of five drops none.
-  const UniqueHandle credits(CreateSemaphoreW(nullptr, 4, 4, L"Local\\DAVIZA.Test.Credits"));
+  const std::wstring name = L"Local\\DAVIZA.Test.Credits." + std::to_wstring(GetCurrentProcessId());
+  const UniqueHandle credits(CreateSemaphoreW(nullptr, 4, 4, name.c_str()));
   std::vector<UniqueHandle> clients;
   std::vector<HANDLE> handles;
   Links expected;
-  for (const char* name : {"one", "two", "three"}) {
+  for (const char* client : {"one", "two", "three"}) {
     clients.push_back(test_support::StartProcess(
-        Client(std::wstring(name, name + strlen(name)) + L" 30 Local\\DAVIZA.Test.Credits")));
+        Client(std::wstring(client, client + strlen(client)) + L" 30 " + name)));
     ASSERT_TRUE(clients.back());
     handles.push_back(clients.back().get());
     for (int index = 0; index < 30; ++index) {
-      expected.push_back("daviza://" + std::string(name) + "/" + std::to_string(index));
+      expected.push_back("daviza://" + std::string(client) + "/" + std::to_string(index));
     }
   }
   Links drained;

@@ -1,9 +1,10 @@
 // Run by ctest from copies of itself, from a path with blanks and from one of more than 260
 // characters (see links.cmake): registers this program for "daviza:" links and reads the
 // registry back with reg.exe.
+#include "app/link_protocol.h"
+
 #include <gtest/gtest.h>
 
-#include "app/link_protocol.h"
 #include "common/windows_error.h"
 #include "tests/support/child_process.h"
 
@@ -26,8 +27,7 @@ TEST(LinkProtocol, PointsTheLinkSchemeAtThisProgramAndLeavesOtherValuesAlone) {
   const std::string path = WideToUtf8(program);
   for (const std::string& expected : std::initializer_list<std::string>{
            key + "\r\n    (Default)    REG_SZ    URL:ZEQ VPN Protocol\r\n",
-           "\r\n    URL Protocol    REG_SZ    \r\n",
-           "\r\n    Installer    REG_SZ    kept\r\n",
+           "\r\n    URL Protocol    REG_SZ    \r\n", "\r\n    Installer    REG_SZ    kept\r\n",
            key + "\\shell\\open\\command\r\n    (Default)    REG_SZ    \"" + path + "\" \"%1\"\r\n",
            key + "\\DefaultIcon\r\n    (Default)    REG_SZ    " + path + ",0\r\n"}) {
     EXPECT_NE(reg.output.find(expected), std::string::npos) << expected << "\nin\n" << reg.output;

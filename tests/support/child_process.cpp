@@ -10,8 +10,8 @@ UniqueHandle StartProcess(std::wstring command_line, HANDLE output) {
     startup.hStdOutput = startup.hStdError = output;
   }
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr, 0,
-                      nullptr, nullptr, &startup, &info)) {
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr, 0, nullptr,
+                      nullptr, &startup, &info)) {
     return {};
   }
   const UniqueHandle thread(info.hThread);
@@ -26,10 +26,9 @@ ProcessOutcome RunProcess(const std::wstring& command_line, DWORD timeout_ms) {
   GetTempPathW(MAX_PATH + 1, folder);
   if (GetTempFileNameW(folder, L"out", 0, name) == 0) return outcome;
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  const UniqueFileHandle output(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE,
-                                            nullptr));
+  const UniqueFileHandle output(CreateFileW(
+      name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   if (!output) return outcome;
   const UniqueHandle process = StartProcess(command_line, output.get());
   if (!process) return outcome;
