@@ -6,7 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_handle.h"
+
 namespace test_support {
+
+// Starts `command_line` (the program's quoted path first). `output`, when given, must be
+// inheritable and receives the child's standard output and error; `environment` entries
+// ("NAME=value") are set for the child on top of this process's environment. Empty when it
+// cannot start, with GetLastError() telling why.
+common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output = nullptr,
+                                  const std::vector<std::wstring>& environment = {});
 
 struct ProcessRun {
   bool started = false;
@@ -16,9 +25,7 @@ struct ProcessRun {
   std::string output;  // standard output and standard error, as written
 };
 
-// Runs `command_line` (the program's quoted path first) with its output collected, and kills it
-// after `limit_ms`. `environment` entries ("NAME=value") are set for the child on top of this
-// process's environment.
+// Runs `command_line` to its end, or kills it after `limit_ms`, with its output collected.
 ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms = 30000,
                       const std::vector<std::wstring>& environment = {});
 

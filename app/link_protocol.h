@@ -1,0 +1,17 @@
+// The per-user registration of the "daviza:" link protocol, which makes Windows start this
+// program with a sign-in link as its first argument.
+#pragma once
+
+#include <string>
+
+namespace app {
+
+// The full path of the running program's file, however long; empty when it cannot be had.
+std::wstring ExecutablePath();
+
+// Points HKEY_CURRENT_USER\Software\Classes\daviza at this program file and tells the desktop.
+// Runs at every start, so the registration follows the program wherever it was moved. Failures
+// are silent; other values under the key are left alone.
+void RegisterLinkProtocol();
+
+}  // namespace app
