@@ -55,13 +55,16 @@ TEST(ViewController, StartsTheProjectInAChildWindowAndRunsTheNextFrameCallbackOn
   DWORD thread = 0;
   flutter::FlutterEngine& engine = *controller.GetEngine();
   engine.SetNextFrameCallback([] { ADD_FAILURE() << "a replaced callback ran"; });
-  engine.SetNextFrameCallback([&] {
+  auto held = std::make_shared<int>(0);
+  const std::weak_ptr<int> held_by_callback = held;
+  engine.SetNextFrameCallback([&, held = std::move(held)] {
     ++runs;
     thread = GetCurrentThreadId();
   });
   controller.ForceRedraw();
   ASSERT_TRUE(PumpMessagesUntil([&] { return runs > 0; }, kBoundMs));
   EXPECT_EQ(thread, GetCurrentThreadId());
+  EXPECT_TRUE(held_by_callback.expired()) << "the callback was not emptied after it ran";
 
   const std::string events = StandInRequest("events");
   EXPECT_EQ(events.rfind("started 2\narg --verbose\narg daviza://signin?code=1\nframe 1\n", 0), 0u)
