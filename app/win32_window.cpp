@@ -62,8 +62,7 @@ Win32Window::~Win32Window() {
   DestroyWindowAndClass(false);
 }
 
-bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
-                                 const Size& size) {
+bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin, const Size& size) {
   DestroyTopLevel();
   WindowClassState& state = ClassState();
   if (!state.class_registered) {
@@ -72,10 +71,10 @@ bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin,
   }
   const HMONITOR monitor = MonitorFromPoint(POINT{origin.x, origin.y}, MONITOR_DEFAULTTONEAREST);
   const double scale = FlutterDesktopGetDpiForMonitor(monitor) / 96.0;
-  const HWND window = CreateWindowExW(
-      0, kWindowClassName, title.c_str(), WS_OVERLAPPEDWINDOW, Scale(origin.x, scale),
-      Scale(origin.y, scale), Scale(size.width, scale), Scale(size.height, scale), nullptr,
-      nullptr, GetModuleHandleW(nullptr), this);
+  const HWND window =
+      CreateWindowExW(0, kWindowClassName, title.c_str(), WS_OVERLAPPEDWINDOW,
+                      Scale(origin.x, scale), Scale(origin.y, scale), Scale(size.width, scale),
+                      Scale(size.height, scale), nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (window == nullptr) return false;
   ApplyDarkModeSetting(window);
   return HandleCreated();
@@ -130,8 +129,7 @@ LRESULT CALLBACK Win32Window::WindowProcedure(HWND hwnd, UINT message, WPARAM wp
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam,
-                                   LPARAM lparam) noexcept {
+LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   switch (message) {
     case WM_DESTROY:
       // Closed from outside: the window is going already, so only what was built on it goes.
@@ -160,7 +158,8 @@ LRESULT Win32Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam,
     case WM_DWMCOLORIZATIONCOLORCHANGED:
       ApplyDarkModeSetting(hwnd);
       return 0;
-    default: return DefWindowProcW(hwnd, message, wparam, lparam);
+    default:
+      return DefWindowProcW(hwnd, message, wparam, lparam);
   }
 }
 

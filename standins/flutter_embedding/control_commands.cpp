@@ -27,8 +27,8 @@ std::optional<WireValue> InvokeArguments(const std::string& kind, const std::str
   if (kind == "list") return WireValue{WireList{}};
   if (kind == "int") {
     std::int64_t number = 0;
-    const auto [end, error] = std::from_chars(payload.data(), payload.data() + payload.size(),
-                                              number);
+    const auto [end, error] =
+        std::from_chars(payload.data(), payload.data() + payload.size(), number);
     if (error != std::errc() || end != payload.data() + payload.size()) return std::nullopt;
     if (number >= std::numeric_limits<std::int32_t>::min() &&
         number <= std::numeric_limits<std::int32_t>::max()) {

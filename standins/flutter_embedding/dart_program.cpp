@@ -30,13 +30,13 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path) {
 void DartProgram::Invoke(const std::string& channel, const std::string& method,
                          const WireValue& arguments, std::function<void(const WireReply&)> done) {
   engine_.AddEvent("call " + channel + " " + method);
-  engine_.SendToNative(channel, EncodeMethodCall(method, arguments),
-                       [this, channel, method, done = std::move(done)](const Bytes& answer) {
-                         const WireReply reply = DecodeReply(answer);
-                         engine_.AddEvent("reply " + channel + " " + method + " " +
-                                          RenderReplyLine(reply));
-                         done(reply);
-                       });
+  engine_.SendToNative(
+      channel, EncodeMethodCall(method, arguments),
+      [this, channel, method, done = std::move(done)](const Bytes& answer) {
+        const WireReply reply = DecodeReply(answer);
+        engine_.AddEvent("reply " + channel + " " + method + " " + RenderReplyLine(reply));
+        done(reply);
+      });
 }
 
 void DartProgram::ReceiveFromNative(const std::string& channel, const Bytes& message,

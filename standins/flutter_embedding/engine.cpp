@@ -8,8 +8,7 @@ namespace {
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return L".";
     if (length < path.size()) {
       path.resize(length);
@@ -129,8 +128,8 @@ void Engine::SetRoute(const std::string& channel, FlutterDesktopMessageCallback 
   }
 }
 
-bool Engine::SendToDart(const std::string& channel, const std::uint8_t* message,
-                        std::size_t size, FlutterDesktopBinaryReply reply, void* user_data) {
+bool Engine::SendToDart(const std::string& channel, const std::uint8_t* message, std::size_t size,
+                        FlutterDesktopBinaryReply reply, void* user_data) {
   Bytes bytes(message, message + size);
   std::uint64_t id = 0;
   if (reply != nullptr) {

@@ -86,8 +86,8 @@ void FlutterDesktopEngineSetNextFrameCallback(FlutterDesktopEngineRef engine,
   if (engine != nullptr) AsEngine(engine)->SetNextFrameCallback(callback, user_data);
 }
 
-FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(
-    int32_t width, int32_t height, FlutterDesktopEngineRef engine) {
+FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int32_t width, int32_t height,
+                                                                   FlutterDesktopEngineRef engine) {
   // Ownership of the engine passes with the call, also when the view is refused.
   std::unique_ptr<standin::Engine> taken(AsEngine(engine));
   if (!taken) return nullptr;
@@ -125,9 +125,8 @@ void FlutterDesktopViewControllerForceRedraw(FlutterDesktopViewControllerRef con
   }
 }
 
-bool FlutterDesktopViewControllerHandleTopLevelWindowProc(FlutterDesktopViewControllerRef,
-                                                          HWND, UINT, WPARAM, LPARAM,
-                                                          LRESULT*) {
+bool FlutterDesktopViewControllerHandleTopLevelWindowProc(FlutterDesktopViewControllerRef, HWND,
+                                                          UINT, WPARAM, LPARAM, LRESULT*) {
   return false;  // the stand-in consumes none of the top-level window's messages
 }
 
@@ -162,8 +161,7 @@ void FlutterDesktopResyncOutputStreams(void) {
 }
 
 void FlutterDesktopMessengerSetCallback(FlutterDesktopMessengerRef messenger, const char* channel,
-                                        FlutterDesktopMessageCallback callback,
-                                        void* user_data) {
+                                        FlutterDesktopMessageCallback callback, void* user_data) {
   standin::Engine* engine = EngineOf(messenger);
   if (engine == nullptr || channel == nullptr) return;
   try {
@@ -178,10 +176,9 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const cha
                                               nullptr);
 }
 
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                          const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply,
-                                          void* user_data) {
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
   standin::Engine* engine = EngineOf(messenger);
   if (engine == nullptr || channel == nullptr || (message == nullptr && message_size != 0)) {
     return false;

@@ -36,14 +36,21 @@ struct ValueText {
 
 std::string KindName(const WireValue& value) {
   switch (value.value.index()) {
-    case 0: return "null";
-    case 1: return "bool";
+    case 0:
+      return "null";
+    case 1:
+      return "bool";
     case 2:
-    case 3: return "int";
-    case 4: return "double";
-    case 5: return "string";
-    case 6: return "list";
-    default: return "map";
+    case 3:
+      return "int";
+    case 4:
+      return "double";
+    case 5:
+      return "string";
+    case 6:
+      return "list";
+    default:
+      return "map";
   }
 }
 
@@ -56,9 +63,12 @@ std::string RenderReply(const WireReply& reply) {
     case WireReply::Kind::kSuccess:
       if (std::holds_alternative<std::monostate>(reply.value.value)) return "success null";
       return "success " + KindName(reply.value) + " " + RenderValue(reply.value);
-    case WireReply::Kind::kError: return "error " + reply.code + "\n" + reply.message;
-    case WireReply::Kind::kNotImplemented: return "notimplemented";
-    case WireReply::Kind::kUndecodable: break;
+    case WireReply::Kind::kError:
+      return "error " + reply.code + "\n" + reply.message;
+    case WireReply::Kind::kNotImplemented:
+      return "notimplemented";
+    case WireReply::Kind::kUndecodable:
+      break;
   }
   return "undecodable";
 }

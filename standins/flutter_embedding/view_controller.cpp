@@ -5,7 +5,7 @@
 namespace standin {
 
 std::unique_ptr<ViewController> ViewController::Create(int width, int height,
-                                                        std::unique_ptr<Engine> engine) {
+                                                       std::unique_ptr<Engine> engine) {
   std::unique_ptr<ViewController> controller(new ViewController());
   controller->engine_ = std::move(engine);
   controller->view_ = ViewWindow::Create(*controller->engine_, width, height);
@@ -13,7 +13,10 @@ std::unique_ptr<ViewController> ViewController::Create(int width, int height,
   controller->dart_ = std::make_unique<DartProgram>(*controller->engine_, *controller->view_);
   controller->view_->SetClient(controller->dart_.get());
   controller->engine_->Start(controller->view_->hwnd(), controller->dart_.get());
-  controller->view_->RequestFrame();
+  // The first frame is asked for from the queue, so it comes after whatever the app sends while
+  // it sets up its window (as a real engine draws only once its Dart program runs): those
+  // messages reach the Dart side while the window is still hidden.
+  controller->engine_->Post([view = controller->view_.get()] { view->RequestFrame(); });
   // Without the pipe (another view serves it) the app still runs; only the outside control is
   // missing.
   ViewController* raw = controller.get();

@@ -43,9 +43,9 @@ std::unique_ptr<ViewWindow> ViewWindow::Create(Engine& engine, int width, int he
   view->holder_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kHolderClass, L"", WS_POPUP, 0, 0, width,
                                       height, nullptr, nullptr, ThisModule(), nullptr));
   if (!view->holder_) return nullptr;
-  view->view_.reset(CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                    0, 0, width, height, view->holder_.get(), nullptr,
-                                    ThisModule(), view.get()));
+  view->view_.reset(CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                    0, width, height, view->holder_.get(), nullptr, ThisModule(),
+                                    view.get()));
   if (!view->view_) return nullptr;
   const struct {
     int id;
@@ -54,8 +54,8 @@ std::unique_ptr<ViewWindow> ViewWindow::Create(Engine& engine, int width, int he
   } buttons[] = {{kConnectButton, L"Connect", 16}, {kDisconnectButton, L"Disconnect", 140}};
   for (const auto& button : buttons) {
     // Children of the view: destroyed with it.
-    CreateWindowExW(0, L"BUTTON", button.text, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, button.x,
-                    52, 112, 30, view->view_.get(),
+    CreateWindowExW(0, L"BUTTON", button.text, WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, button.x, 52,
+                    112, 30, view->view_.get(),
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.id)), ThisModule(),
                     nullptr);
   }
@@ -152,15 +152,21 @@ LRESULT CALLBACK ViewWindow::WindowProcedure(HWND hwnd, UINT message, WPARAM wpa
 
 LRESULT ViewWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case Engine::kRunPostedMessage: engine_.RunPosted(); return 0;
+    case Engine::kRunPostedMessage:
+      engine_.RunPosted();
+      return 0;
     case WM_SIZE:
       ResizeBackBuffer(LOWORD(lparam), HIWORD(lparam));
       RequestFrame();
       return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: Paint(hwnd); return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(hwnd);
+      return 0;
     case WM_COMMAND:
-      if (HIWORD(wparam) == BN_CLICKED && client_ != nullptr) client_->ButtonClicked(LOWORD(wparam));
+      if (HIWORD(wparam) == BN_CLICKED && client_ != nullptr)
+        client_->ButtonClicked(LOWORD(wparam));
       return 0;
     case WM_NCDESTROY:
       // Destroyed with a parent the app gave it: the engine cannot run without its window.
@@ -168,7 +174,8 @@ LRESULT ViewWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
       engine_.Stop();
       static_cast<void>(view_.release());
       return DefWindowProcW(hwnd, message, wparam, lparam);
-    default: return DefWindowProcW(hwnd, message, wparam, lparam);
+    default:
+      return DefWindowProcW(hwnd, message, wparam, lparam);
   }
 }
 

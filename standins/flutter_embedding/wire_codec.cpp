@@ -122,7 +122,7 @@ class Reader {
       return {};
     }
     std::string text(bytes_.begin() + static_cast<std::ptrdiff_t>(position_),
-                      bytes_.begin() + static_cast<std::ptrdiff_t>(position_ + length));
+                     bytes_.begin() + static_cast<std::ptrdiff_t>(position_ + length));
     position_ += length;
     return text;
   }
@@ -139,16 +139,22 @@ class Reader {
       return {};
     }
     switch (Byte()) {
-      case kNull: return {};
-      case kTrue: return {true};
-      case kFalse: return {false};
-      case kInt32: return {Fixed<std::int32_t>()};
-      case kInt64: return {Fixed<std::int64_t>()};
+      case kNull:
+        return {};
+      case kTrue:
+        return {true};
+      case kFalse:
+        return {false};
+      case kInt32:
+        return {Fixed<std::int32_t>()};
+      case kInt64:
+        return {Fixed<std::int64_t>()};
       case kDouble: {
         Align(8);
         return {Fixed<double>()};
       }
-      case kString: return {Text(Size())};
+      case kString:
+        return {Text(Size())};
       case kList: {
         const std::size_t count = Size();
         WireList list;

@@ -1,15 +1,15 @@
 // The least of url_launcher that is useful: "canLaunch" ({"url": s}: true for http, https and
 // mailto links) and "launch" ({"url": s}: opens it with the shell, true when that worked) on
 // "plugins.flutter.io/url_launcher_windows"; any other method is not implemented.
-#include "standins/url_launcher/url_launcher_windows.h"
-
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <string>
 
 #include "standins/flutter_embedding/standin_api.h"
 #include "standins/flutter_embedding/wire_value.h"
+#include "standins/url_launcher/url_launcher_windows.h"
 
 namespace {
 
@@ -66,6 +66,6 @@ void HandleMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMes
 
 extern "C" void UrlLauncherWindowsRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
-  FlutterDesktopMessengerSetCallback(FlutterDesktopPluginRegistrarGetMessenger(registrar),
-                                     kChannel, &HandleMessage, nullptr);
+  FlutterDesktopMessengerSetCallback(FlutterDesktopPluginRegistrarGetMessenger(registrar), kChannel,
+                                     &HandleMessage, nullptr);
 }

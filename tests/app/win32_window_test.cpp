@@ -1,13 +1,14 @@
 // The top-level window under Wine: DPI scaling through the stand-in embedding's DPI seam, the
 // child kept over the client area, the theme decision read from the registry, quit-on-destroy,
 // replacement on a second create, and the icon the window class takes from the program.
+#include "app/win32_window.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 
 #include "app/dark_mode.h"
-#include "app/win32_window.h"
 #include "common/unique_handle.h"
 
 namespace {

@@ -111,25 +111,27 @@ TEST(ViewController, CallsCrossBetweenTheGlueChannelsAndTheDartSide) {
   const flutter::MethodChannel<> tunnel(messenger, "com.daviza.vpn/tunnel", &codec);
   const flutter::MethodChannel<> app(messenger, "com.daviza.vpn/app", &codec);
   DWORD handler_thread = 0;
-  tunnel.SetMethodCallHandler([&](const flutter::MethodCall<>& call,
-                                  std::unique_ptr<flutter::MethodResult<>> result) {
-    handler_thread = GetCurrentThreadId();
-    if (call.method_name() == "status") return result->Success(EncodableValue(3));
-    if (call.method_name() == "echo") return result->Success(*call.arguments());
-    if (call.method_name() == "fail") return result->Error("start_failed", "Failed.\n\nDetail.");
-    if (call.method_name() == "start") {
-      const auto& arguments = std::get<EncodableMap>(*call.arguments());
-      return result->Success(arguments.at(EncodableValue("config")));
-    }
-    result->NotImplemented();
-  });
+  tunnel.SetMethodCallHandler(
+      [&](const flutter::MethodCall<>& call, std::unique_ptr<flutter::MethodResult<>> result) {
+        handler_thread = GetCurrentThreadId();
+        if (call.method_name() == "status") return result->Success(EncodableValue(3));
+        if (call.method_name() == "echo") return result->Success(*call.arguments());
+        if (call.method_name() == "fail")
+          return result->Error("start_failed", "Failed.\n\nDetail.");
+        if (call.method_name() == "start") {
+          const auto& arguments = std::get<EncodableMap>(*call.arguments());
+          return result->Success(arguments.at(EncodableValue("config")));
+        }
+        result->NotImplemented();
+      });
 
   const struct {
     const char* request;
     const char* response;
   } cases[] = {
       {"invoke com.daviza.vpn/tunnel status none", "success int 3"},
-      {"invoke com.daviza.vpn/tunnel start config\n[Interface]\nKey = x", "success string [Interface]\nKey = x"},
+      {"invoke com.daviza.vpn/tunnel start config\n[Interface]\nKey = x",
+       "success string [Interface]\nKey = x"},
       {"invoke com.daviza.vpn/tunnel echo int\n5000000000", "success int 5000000000"},
       {"invoke com.daviza.vpn/tunnel echo int\n-7", "success int -7"},
       {"invoke com.daviza.vpn/tunnel echo list", "success list []"},
@@ -152,8 +154,9 @@ TEST(ViewController, CallsCrossBetweenTheGlueChannelsAndTheDartSide) {
   EXPECT_TRUE(record->answers.empty()) << "answered from inside the call";
   ASSERT_TRUE(PumpMessagesUntil([&] { return !record->answers.empty(); }, kBoundMs));
   EXPECT_EQ(record->answers[0].kind, glue_test::Answer::kSuccess);
-  EXPECT_TRUE(Contains(StandInRequest("events"),
-                       "\nreceived com.daviza.vpn/app authCallback visible=0 {url: daviza://x?y=1}"));
+  EXPECT_TRUE(
+      Contains(StandInRequest("events"),
+               "\nreceived com.daviza.vpn/app authCallback visible=0 {url: daviza://x?y=1}"));
   EXPECT_TRUE(Contains(StandInRequest("state"), "\nLink: daviza://x?y=1"));
 }
 

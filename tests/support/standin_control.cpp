@@ -29,8 +29,7 @@ bool WaitPumping(HANDLE event, ULONGLONG deadline) {
 }
 
 // One overlapped read or write, completed or cancelled before it returns.
-bool Transfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* moved,
-              ULONGLONG deadline) {
+bool Transfer(HANDLE pipe, bool write, void* buffer, DWORD size, DWORD* moved, ULONGLONG deadline) {
   UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   OVERLAPPED overlapped = {};
   overlapped.hEvent = event.get();
@@ -68,8 +67,7 @@ std::string StandInRequest(const std::string& request, DWORD timeout_ms) {
   SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
   std::string text = request;
   DWORD moved = 0;
-  if (!Transfer(pipe.get(), true, text.data(), static_cast<DWORD>(text.size()), &moved,
-                deadline)) {
+  if (!Transfer(pipe.get(), true, text.data(), static_cast<DWORD>(text.size()), &moved, deadline)) {
     return "client: write failed (" + std::to_string(GetLastError()) + ")";
   }
   std::string response;
