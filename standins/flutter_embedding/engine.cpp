@@ -142,7 +142,8 @@ bool Engine::SendToDart(const std::string& channel, const std::uint8_t* message,
     dart_->ReceiveFromNative(channel, bytes, [this, id](Bytes answer) {
       if (id == 0) return;
       // Delivered from the queue, never from inside the Dart side's own processing.
-      Post([this, id, answer = std::move(answer)] { AnswerNative(id, answer); });
+      // A stopped engine has run the owed reply already.
+      static_cast<void>(Post([this, id, answer = std::move(answer)] { AnswerNative(id, answer); }));
     });
   });
   if (!queued && id != 0) {
@@ -169,7 +170,7 @@ void Engine::SendToNative(const std::string& channel, const Bytes& message,
   const auto route = routes_.find(channel);
   if (route == routes_.end()) {
     // No handler on the native side: the Dart side sees an empty answer.
-    Post([on_answer = std::move(on_answer)] { on_answer({}); });
+    static_cast<void>(Post([on_answer = std::move(on_answer)] { on_answer({}); }));
     return;
   }
   auto open_call = std::make_unique<FlutterDesktopMessageResponseHandle>();
@@ -196,9 +197,10 @@ void Engine::Respond(const FlutterDesktopMessageResponseHandle* handle, Bytes an
     open_call = std::move(found->second);
     open_calls_.erase(found);
   }
-  Post([on_answer = std::move(open_call->on_answer), answer = std::move(answer)] {
+  // A stopped engine has no Dart side left to hear the answer.
+  static_cast<void>(Post([on_answer = std::move(open_call->on_answer), answer = std::move(answer)] {
     on_answer(answer);
-  });
+  }));
 }
 
 void Engine::SetNextFrameCallback(FlutterDesktopOnNextFrameCallback callback, void* user_data) {

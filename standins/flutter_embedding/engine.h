@@ -74,7 +74,7 @@ class Engine {
   void Stop();
 
   // Queues `job` for the window thread; false when the engine does not run.
-  bool Post(std::function<void()> job);
+  [[nodiscard]] bool Post(std::function<void()> job);
   // Runs the queued work; the window calls it on its wake-up message.
   void RunPosted();
   static constexpr UINT kRunPostedMessage = WM_APP + 0x51;
@@ -82,8 +82,8 @@ class Engine {
   void SetRoute(const std::string& channel, FlutterDesktopMessageCallback callback,
                 void* user_data);
   // Native side to Dart side: the bytes are copied at once and delivered from the queue.
-  bool SendToDart(const std::string& channel, const std::uint8_t* message, std::size_t size,
-                  FlutterDesktopBinaryReply reply, void* user_data);
+  [[nodiscard]] bool SendToDart(const std::string& channel, const std::uint8_t* message,
+                                std::size_t size, FlutterDesktopBinaryReply reply, void* user_data);
   // Dart side to native side, on the window thread: runs the channel's route now; `on_answer`
   // runs later from the queue with the answer (empty when no route or no answer bytes).
   void SendToNative(const std::string& channel, const Bytes& message,

@@ -16,7 +16,8 @@ std::unique_ptr<ViewController> ViewController::Create(int width, int height,
   // The first frame is asked for from the queue, so it comes after whatever the app sends while
   // it sets up its window (as a real engine draws only once its Dart program runs): those
   // messages reach the Dart side while the window is still hidden.
-  controller->engine_->Post([view = controller->view_.get()] { view->RequestFrame(); });
+  static_cast<void>(
+      controller->engine_->Post([view = controller->view_.get()] { view->RequestFrame(); }));
   // Without the pipe (another view serves it) the app still runs; only the outside control is
   // missing.
   ViewController* raw = controller.get();
