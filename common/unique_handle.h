@@ -97,4 +97,35 @@ using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 
+// Windows are destroyed on the thread that created them; an owner lives on that thread.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type window) noexcept { DestroyWindow(window); }
+};
+
+struct GdiObjectTraits {
+  using Type = HGDIOBJ;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type object) noexcept { DeleteObject(object); }
+};
+
+// Memory device contexts from CreateCompatibleDC (not those from GetDC).
+struct MemoryDcTraits {
+  using Type = HDC;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type dc) noexcept { DeleteDC(dc); }
+};
+
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type module) noexcept { FreeLibrary(module); }
+};
+
+using UniqueWindow = UniqueResource<WindowTraits>;
+using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
+
 }  // namespace common

@@ -1,0 +1,70 @@
+#include "standins/flutter_embedding/control_commands.h"
+
+#include <charconv>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "standins/flutter_embedding/rendering.h"
+
+namespace standin {
+namespace {
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    if (!text.empty()) text += '\n';
+    text += line;
+  }
+  return text;
+}
+
+std::optional<WireValue> InvokeArguments(const std::string& kind, const std::string& payload) {
+  if (kind == "none") return WireValue{};
+  if (kind == "config") return WireValue{WireMap{{WireValue{std::string("config")}, {payload}}}};
+  if (kind == "string") return WireValue{payload};
+  if (kind == "list") return WireValue{WireList{}};
+  if (kind == "int") {
+    std::int64_t number = 0;
+    const auto [end, error] =
+        std::from_chars(payload.data(), payload.data() + payload.size(), number);
+    if (error != std::errc() || end != payload.data() + payload.size()) return std::nullopt;
+    if (number >= std::numeric_limits<std::int32_t>::min() &&
+        number <= std::numeric_limits<std::int32_t>::max()) {
+      return WireValue{static_cast<std::int32_t>(number)};
+    }
+    return WireValue{number};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+void RunControlCommand(const std::string& request, Engine& engine, ViewWindow& view,
+                       DartProgram& dart, const std::function<void(std::string)>& answer) {
+  const std::size_t line_end = request.find('\n');
+  std::string command = request.substr(0, line_end);
+  if (!command.empty() && command.back() == '\r') command.pop_back();
+  const std::string payload = line_end == std::string::npos ? "" : request.substr(line_end + 1);
+  std::istringstream words(command);
+  std::vector<std::string> parts;
+  for (std::string word; words >> word;) parts.push_back(word);
+
+  if (parts.size() == 1 && parts[0] == "events") return answer(JoinLines(engine.events()));
+  if (parts.size() == 1 && parts[0] == "state") return answer(JoinLines(dart.Lines()));
+  if (parts.size() == 2 && parts[0] == "click") {
+    if (parts[1] == "connect") view.Click(ViewWindow::kConnectButton);
+    if (parts[1] == "disconnect") view.Click(ViewWindow::kDisconnectButton);
+    if (parts[1] == "connect" || parts[1] == "disconnect") return answer("ok");
+  }
+  if (parts.size() == 4 && parts[0] == "invoke") {
+    if (const std::optional<WireValue> arguments = InvokeArguments(parts[3], payload)) {
+      return dart.Invoke(parts[1], parts[2], *arguments,
+                         [answer](const WireReply& reply) { answer(RenderReply(reply)); });
+    }
+  }
+  answer("unknown command");
+}
+
+}  // namespace standin

@@ -1,0 +1,50 @@
+// The control pipe through which tests and the scripted demo drive and watch the stand-in. The
+// protocol is described in control_pipe.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "common/unique_handle.h"
+#include "standins/flutter_embedding/engine.h"
+
+namespace standin {
+
+inline constexpr wchar_t kControlPipeName[] = L"\\\\.\\pipe\\ZEQ.FlutterStandIn.Control";
+
+// Runs on the window thread with one request; calls `answer` once, now or later.
+using ControlHandler =
+    std::function<void(const std::string& request, std::function<void(std::string)> answer)>;
+
+// Serves the pipe on a thread of its own while a view exists. Every request is forwarded to the
+// window thread through the engine's queue, and waited for with a bound.
+class ControlServer {
+ public:
+  // Null when the pipe cannot be created (for example, another view of this machine serves it).
+  static std::unique_ptr<ControlServer> Start(Engine& engine, ControlHandler handler);
+  // Stops and joins the thread; a request in progress is abandoned.
+  ~ControlServer();
+  ControlServer(const ControlServer&) = delete;
+  ControlServer& operator=(const ControlServer&) = delete;
+
+ private:
+  ControlServer(Engine& engine, ControlHandler handler)
+      : engine_(engine), handler_(std::move(handler)) {}
+  void Serve() noexcept;
+  void ServeOneClient();
+  [[nodiscard]] bool WaitForIo(OVERLAPPED& overlapped, DWORD bound_ms, DWORD* bytes);
+  std::string Forward(const std::string& request);
+
+  Engine& engine_;
+  ControlHandler handler_;
+  common::UniqueFileHandle pipe_;
+  common::UniqueHandle stop_event_;
+  common::UniqueHandle io_event_;
+  std::thread thread_;
+};
+
+}  // namespace standin

@@ -1,0 +1,71 @@
+// The least of url_launcher that is useful: "canLaunch" ({"url": s}: true for http, https and
+// mailto links) and "launch" ({"url": s}: opens it with the shell, true when that worked) on
+// "plugins.flutter.io/url_launcher_windows"; any other method is not implemented.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <string>
+
+#include "standins/flutter_embedding/standin_api.h"
+#include "standins/flutter_embedding/wire_value.h"
+#include "standins/url_launcher/url_launcher_windows.h"
+
+namespace {
+
+constexpr char kChannel[] = "plugins.flutter.io/url_launcher_windows";
+
+bool HasLaunchableScheme(const std::string& url) {
+  const std::size_t colon = url.find(':');
+  if (colon == std::string::npos) return false;
+  std::string scheme = url.substr(0, colon);
+  for (char& c : scheme) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return scheme == "http" || scheme == "https" || scheme == "mailto";
+}
+
+std::wstring Utf8ToWide(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                         static_cast<int>(text.size()), nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      wide.data(), length);
+  return wide;
+}
+
+bool Launch(const std::string& url) {
+  const std::wstring wide = Utf8ToWide(url);
+  if (wide.empty()) return false;
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;  // larger than 32 means it worked
+}
+
+void HandleMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message,
+                   void*) noexcept {
+  try {
+    const standin::Bytes bytes(message->message, message->message + message->message_size);
+    standin::Bytes answer;  // empty: not implemented
+    if (const auto call = standin::DecodeMethodCall(bytes)) {
+      const std::string* url = call->arguments.FindString("url");
+      if (url != nullptr && call->method == "canLaunch") {
+        answer = standin::EncodeSuccess({HasLaunchableScheme(*url)});
+      } else if (url != nullptr && call->method == "launch") {
+        answer = standin::EncodeSuccess({Launch(*url)});
+      }
+    }
+    FlutterDesktopMessengerSendResponse(messenger, message->response_handle,
+                                        answer.empty() ? nullptr : answer.data(), answer.size());
+  } catch (...) {
+    // Nothing may unwind into the embedding; the call stays unanswered.
+  }
+}
+
+}  // namespace
+
+extern "C" void UrlLauncherWindowsRegisterWithRegistrar(
+    FlutterDesktopPluginRegistrarRef registrar) {
+  FlutterDesktopMessengerSetCallback(FlutterDesktopPluginRegistrarGetMessenger(registrar), kChannel,
+                                     &HandleMessage, nullptr);
+}
