@@ -1,9 +1,11 @@
 #include "app/auth_queue_lock.h"
 
+#include "app/session_mutex.h"
+
 namespace app {
 
 common::UniqueHandle CreateAuthQueueMutex() noexcept {
-  return common::UniqueHandle(CreateMutexW(nullptr, FALSE, L"Local\\DAVIZA.AuthQueue"));
+  return CreateSessionMutex(L"Local\\DAVIZA.AuthQueue", false).handle;
 }
 
 AuthQueueLock::AuthQueueLock() noexcept : mutex_(CreateAuthQueueMutex()) {

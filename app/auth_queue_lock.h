@@ -5,7 +5,8 @@
 
 namespace app {
 
-// The mutex "Local\DAVIZA.AuthQueue", created without initial ownership; no handle on failure.
+// The mutex "Local\DAVIZA.AuthQueue", created without initial ownership and with the session
+// mutexes' DACL; no handle on failure.
 common::UniqueHandle CreateAuthQueueMutex() noexcept;
 
 // Waits for the mutex on construction and releases it on destruction. A holder that ended without

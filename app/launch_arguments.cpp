@@ -1,0 +1,49 @@
+#include "app/launch_arguments.h"
+
+#include <windows.h>
+
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <iostream>
+
+#include "common/unique_handle.h"
+#include "flutter_glue/embedding_api.h"
+
+namespace app {
+
+std::string ToUtf8(const wchar_t* text) {
+  if (text == nullptr) return {};
+  const int needed =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
+  if (needed <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(needed - 1), '\0');
+  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, static_cast<int>(wcslen(text)),
+                          utf8.data(), needed - 1, nullptr, nullptr) == 0) {
+    return {};
+  }
+  return utf8;
+}
+
+std::vector<std::string> ReadLaunchArguments() {
+  int count = 0;
+  const common::UniqueLocalMemory arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+  std::vector<std::string> launch_arguments;
+  if (!arguments) return launch_arguments;
+  wchar_t* const* items = static_cast<wchar_t**>(arguments.get());
+  for (int index = 1; index < count; ++index) launch_arguments.push_back(ToUtf8(items[index]));
+  return launch_arguments;
+}
+
+void OpenDebugConsole() {
+  if (!AllocConsole()) return;
+  FILE* unused = nullptr;
+  if (freopen_s(&unused, "CONOUT$", "w", stdout) != 0) _dup2(_fileno(stdout), 1);
+  if (freopen_s(&unused, "CONOUT$", "w", stderr) != 0) _dup2(_fileno(stdout), 2);
+  std::ios::sync_with_stdio(true);
+  FlutterDesktopResyncOutputStreams();
+}
+
+}  // namespace app

@@ -1,0 +1,77 @@
+// zeq_vpn.exe: one instance per logon session. A later start hands its sign-in links to the first
+// through the queue file, wakes it and exits; the first opens the main window and runs until the
+// user closes it. Exit code 0, or 1 when the main window cannot be created.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/auth_callback_queue.h"
+#include "app/flutter_window.h"
+#include "app/launch_arguments.h"
+#include "app/link_protocol.h"
+#include "app/session_mutex.h"
+#include "app/shared_auth_callbacks.h"
+#include "app/window_messages.h"
+#include "flutter_glue/engine_project.h"
+
+namespace {
+
+int RunApp() {
+  if (!AttachConsole(ATTACH_PARENT_PROCESS) && IsDebuggerPresent()) app::OpenDebugConsole();
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  app::RegisterLinkProtocol();
+
+  flutter::EngineProject project(L"data");
+  std::vector<std::string> arguments = app::ReadLaunchArguments();
+  std::vector<std::string> links;
+  for (const std::string& argument : arguments) {
+    if (app::IsAuthCallbackLink(argument)) links.push_back(argument);
+  }
+
+  app::SessionMutex instance = app::CreateSessionMutex(L"Local\\DAVIZA.MainInstance", true);
+  // A first instance started elevated may hold a mutex this start cannot open: it runs all the
+  // same.
+  if ((instance.handle && instance.error == ERROR_ALREADY_EXISTS) ||
+      (!instance.handle && instance.error == ERROR_ACCESS_DENIED)) {
+    for (const std::string& link : links) app::EnqueueSharedAuthCallback(link);
+    if (!links.empty()) app::PostAuthCallbackReady();
+    app::PostActivateWindow();
+    instance.handle.reset();  // Not ours to release.
+    CoUninitialize();
+    return 0;
+  }
+
+  for (const std::string& link : links) app::AddPendingAuthCallback(link);
+  project.dart_entrypoint_arguments = std::move(arguments);
+  auto window = std::make_unique<app::FlutterWindow>(project);
+  if (!window->CreateTopLevel(L"ZEQ VPN for Windows", {10, 10}, {1280, 720})) {
+    return 1;  // The mutex and COM stay as they are until the process ends.
+  }
+  window->SetQuitOnDestroy(true);
+
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (instance.handle) ReleaseMutex(instance.handle.get());
+  instance.handle.reset();
+  CoUninitialize();
+  return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
+                    int /*show*/) {
+  try {
+    return RunApp();
+  } catch (...) {
+    return 1;  // Out of memory before the window could run.
+  }
+}
