@@ -1,0 +1,195 @@
+// zeq_vpn.exe run whole under Wine and Xvfb: the stand-in embedding's Dart side, the real service
+// "DAVIZATunnelHelper" with the WireGuard stand-in, and later starts of the program.
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/session_mutex.h"
+#include "common/helper_names.h"
+#include "common/unique_handle.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/standin_control.h"
+#include "tests/support/wait.h"
+#include "tests/support/windows_service.h"
+#include "tests/tunnel_helper/tunnel_test_support.h"
+
+namespace app {
+namespace {
+
+constexpr wchar_t kAppData[] = L"C:\\users\\Public\\zeq-app-session-test";
+constexpr char kTitle[] = "ZEQ VPN for Windows";
+
+// A child environment of the test's own, so that no real user's queue file is touched.
+const std::vector<std::wstring> kEnvironment = {std::wstring(L"LOCALAPPDATA=") + kAppData};
+
+std::wstring AppCommand(const std::wstring& arguments = L"") {
+  return test_support::BuiltProgram(L"zeq_vpn.exe") + (arguments.empty() ? L"" : L" " + arguments);
+}
+
+std::vector<HWND> MainWindows() {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND window, LPARAM found) -> BOOL {
+        wchar_t title[64] = {};
+        GetWindowTextW(window, title, 64);
+        if (std::wstring(title) == L"ZEQ VPN for Windows") {
+          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+std::string Events() { return test_support::StandInRequest("events"); }
+
+bool EventsContain(const std::string& text, DWORD limit_ms = 30000) {
+  return test_support::PollUntil([&] { return Events().find(text) != std::string::npos; },
+                                 limit_ms);
+}
+
+// The first instance, started with `arguments`, its service and a clean machine; closed (and its
+// exit code checked) at the end of the test.
+class AppSessionTest : public tunnel_test::CleanMachineTest {
+ protected:
+  void StartFirstInstance(const std::wstring& arguments) {
+    ASSERT_EQ(test_support::RegisterService(common::kHelperServiceName, L"tunnel_helper.exe"), "");
+    ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
+    test_support::RemoveTree(kAppData);
+    test_support::CreateFolders(kAppData);
+    first_ = test_support::StartProcess(AppCommand(arguments), nullptr, kEnvironment);
+    ASSERT_TRUE(first_);
+    ASSERT_TRUE(EventsContain("frame 1")) << Events();
+  }
+  void TearDown() override {
+    if (first_) {
+      for (HWND window : MainWindows()) PostMessageW(window, WM_CLOSE, 0, 0);
+      EXPECT_EQ(WaitForSingleObject(first_.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+      DWORD exit_code = 1;
+      GetExitCodeProcess(first_.get(), &exit_code);
+      EXPECT_EQ(exit_code, 0u);
+      TerminateProcess(first_.get(), 1);
+    }
+    EXPECT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+    test_support::RemoveTree(kAppData);
+    CleanMachineTest::TearDown();
+  }
+  common::UniqueHandle first_;
+};
+
+TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheService) {
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+  StartFirstInstance(L"--verbose \"daviza://first link\"");
+  const std::vector<HWND> windows = MainWindows();
+  ASSERT_EQ(windows.size(), 1u);
+  RECT frame{};
+  GetWindowRect(windows[0], &frame);
+  EXPECT_EQ(frame.left, 10);
+  EXPECT_EQ(frame.top, 10);
+  EXPECT_EQ(frame.right - frame.left, 1280);
+  EXPECT_EQ(frame.bottom - frame.top, 720);
+  EXPECT_TRUE(test_support::PollUntil([&] { return IsWindowVisible(windows[0]) != FALSE; }, 5000));
+  // The arguments as given; the link pushed before the window was shown, and still pending.
+  const std::string events = Events();
+  EXPECT_EQ(events.rfind("started 2\narg --verbose\narg daviza://first link\n"
+                         "received com.daviza.vpn/app authCallback visible=0 "
+                         "{url: daviza://first link}\nframe 1\n",
+                         0),
+            0u)
+      << events;
+  EXPECT_EQ(test_support::StandInRequest("invoke com.daviza.vpn/app consumeAuthCallback none"),
+            "success string daviza://first link");
+
+  const struct {
+    std::string request;
+    std::string answer;
+  } calls[] = {
+      {"invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig(), "success null"},
+      {"invoke com.daviza.vpn/tunnel status none", "success int 3"},
+      {"invoke com.daviza.vpn/tunnel stop none", "success null"},
+      {"invoke com.daviza.vpn/tunnel status none", "success int 0"},
+  };
+  for (const auto& call : calls) EXPECT_EQ(test_support::StandInRequest(call.request), call.answer);
+
+  // Every start registers the link protocol for this very program.
+  wchar_t command[1024] = {};
+  DWORD size = sizeof(command);
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\daviza\\shell\\open\\command",
+                         nullptr, RRF_RT_REG_SZ, nullptr, command, &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(command), AppCommand(L"\"%1\""));
+}
+
+// Later starts hand their links to the first instance in order, wake it and exit with 0 without
+// a window; the command Windows would run for a "daviza://" link does the same.
+TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
+  StartFirstInstance(L"");
+  const HWND window = MainWindows().at(0);
+  ShowWindow(window, SW_MINIMIZE);
+  const test_support::ProcessRun second =
+      test_support::RunProcess(AppCommand(L"daviza://one DAVIZA://Two other"), 30000, kEnvironment);
+  EXPECT_TRUE(second.finished);
+  EXPECT_EQ(second.exit_code, 0u);
+  ASSERT_TRUE(EventsContain("authCallback visible=1 {url: DAVIZA://Two}")) << Events();
+  EXPECT_NE(Events().find("{url: daviza://one}\nreceived com.daviza.vpn/app authCallback "
+                          "visible=1 {url: DAVIZA://Two}"),
+            std::string::npos);
+  EXPECT_FALSE(IsIconic(window)) << "the first instance came to the front";
+  EXPECT_EQ(MainWindows().size(), 1u);
+
+  // Without links: activation only.
+  const std::string before = Events();
+  EXPECT_EQ(test_support::RunProcess(AppCommand(), 30000, kEnvironment).exit_code, 0u);
+  EXPECT_EQ(Events().find("authCallback", before.size()), std::string::npos);
+
+  // Wine's shell does not see per-user URL registrations, so the registered command line is run
+  // here with the link in place of %1.
+  wchar_t command[1024] = {};
+  DWORD size = sizeof(command);
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\daviza\\shell\\open\\command",
+                         nullptr, RRF_RT_REG_SZ, nullptr, command, &size),
+            ERROR_SUCCESS);
+  std::wstring opened = command;
+  opened.replace(opened.find(L"%1"), 2, L"daviza://from-the-browser");
+  EXPECT_EQ(test_support::RunProcess(opened, 30000, kEnvironment).exit_code, 0u);
+  EXPECT_TRUE(EventsContain("{url: daviza://from-the-browser}")) << Events();
+}
+
+TEST(AppProgram, ExitsWithOneWhenTheViewCannotBeCreated) {
+  const test_support::ProcessRun run = test_support::RunProcess(
+      AppCommand(), 30000,
+      {L"ZEQ_FLUTTER_STANDIN_REFUSE_VIEW=1", std::wstring(L"LOCALAPPDATA=") + kAppData});
+  EXPECT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, 1u);
+  EXPECT_NE(run.output.find("Failed to create view controller."), std::string::npos) << run.output;
+  EXPECT_TRUE(MainWindows().empty());
+}
+
+// Wine enforces no DACL, so the session mutexes' descriptor is checked itself: the process's own
+// user may open them too, as a normal start must when an elevated first instance created them.
+TEST(SessionMutex, GrantsTheProcessUserBesidesSystemAndAdministrators) {
+  const std::wstring sddl = SessionMutexSddl();
+  ASSERT_EQ(sddl.rfind(L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;S-1-", 0), 0u);
+  common::UniqueHandle token;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()));
+  char user[256];
+  DWORD size = sizeof(user);
+  ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user, size, &size));
+  common::UniqueLocalMemory text;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid,
+                                     reinterpret_cast<LPWSTR*>(text.receive())));
+  EXPECT_NE(sddl.find(static_cast<wchar_t*>(text.get())), std::wstring::npos);
+  const SessionMutex mutex = CreateSessionMutex(L"Local\\ZeqSessionMutexTest", true);
+  EXPECT_TRUE(mutex.handle.valid());
+  EXPECT_EQ(CreateSessionMutex(L"Local\\ZeqSessionMutexTest", true).error,
+            static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+}
+
+}  // namespace
+}  // namespace app
