@@ -7,16 +7,28 @@
 namespace app {
 namespace {
 
-// A null `name` writes the key's default value.
-void WriteStringValue(const wchar_t* key_path, const wchar_t* name, const std::wstring& data) {
+// Sets the REG_SZ value `name` (null: the key's default value) to `data` unless it holds exactly
+// that already. True when it wrote.
+bool WriteStringValue(const wchar_t* key_path, const wchar_t* name, const std::wstring& data) {
   common::UniqueRegistryKey key;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, key_path, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS ||
+                      KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, key.receive(),
+                      nullptr) != ERROR_SUCCESS ||
       !key) {
-    return;
+    return false;
   }
-  RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                 static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+  const DWORD size = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+  std::wstring current(data.size() + 2, L'\0');
+  DWORD type = 0;
+  DWORD current_size = static_cast<DWORD>(current.size() * sizeof(wchar_t));
+  if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(current.data()),
+                       &current_size) == ERROR_SUCCESS &&
+      type == REG_SZ && current_size == size && current.compare(0, data.size(), data) == 0 &&
+      current[data.size()] == L'\0') {
+    return false;
+  }
+  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                        size) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -38,11 +50,15 @@ std::wstring ExecutablePath() {
 void RegisterLinkProtocol() {
   const std::wstring program = ExecutablePath();
   if (program.empty()) return;
-  WriteStringValue(L"Software\\Classes\\daviza", nullptr, L"URL:ZEQ VPN Protocol");
-  WriteStringValue(L"Software\\Classes\\daviza", L"URL Protocol", L"");
-  WriteStringValue(L"Software\\Classes\\daviza\\shell\\open\\command", nullptr,
-                   L"\"" + program + L"\" \"%1\"");
-  WriteStringValue(L"Software\\Classes\\daviza\\DefaultIcon", nullptr, program + L",0");
+  bool changed = WriteStringValue(L"Software\\Classes\\daviza", nullptr, L"URL:ZEQ VPN Protocol");
+  changed |= WriteStringValue(L"Software\\Classes\\daviza", L"URL Protocol", L"");
+  changed |= WriteStringValue(L"Software\\Classes\\daviza\\shell\\open\\command", nullptr,
+                              L"\"" + program + L"\" \"%1\"");
+  changed |= WriteStringValue(L"Software\\Classes\\daviza\\DefaultIcon", nullptr, program + L",0");
+  // The broadcast waits up to a second for each window that is slow to answer, and start-up
+  // (a sign-in link's hand-over above all) waits for it: it goes out only when there is a change
+  // to announce.
+  if (!changed) return;
   SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
                       reinterpret_cast<LPARAM>(L"Software\\Classes"), SMTO_ABORTIFHUNG, 1000,
                       nullptr);

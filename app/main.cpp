@@ -23,7 +23,6 @@ namespace {
 
 int RunApp() {
   if (!AttachConsole(ATTACH_PARENT_PROCESS) && IsDebuggerPresent()) app::OpenDebugConsole();
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   app::RegisterLinkProtocol();
 
   flutter::EngineProject project(L"data");
@@ -41,11 +40,12 @@ int RunApp() {
     for (const std::string& link : links) app::EnqueueSharedAuthCallback(link);
     if (!links.empty()) app::PostAuthCallbackReady();
     app::PostActivateWindow();
-    instance.handle.reset();  // Not ours to release.
-    CoUninitialize();
-    return 0;
+    return 0;  // The mutex is not ours to release; its handle closes on the way out.
   }
 
+  // Only the instance that hosts the engine needs COM; a later start, which only hands its links
+  // over, is quicker without it.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   for (const std::string& link : links) app::AddPendingAuthCallback(link);
   project.dart_entrypoint_arguments = std::move(arguments);
   auto window = std::make_unique<app::FlutterWindow>(project);

@@ -1,0 +1,156 @@
+// Times the app's two start-up paths under Wine against baselines measured in the same run, and
+// prints the ratios (goal: at most 1.5 each):
+//   link hand-off: from the start of a second zeq_vpn.exe with a link until the first instance's
+//                  Dart side has received it, against start-to-exit of a trivial Windows program
+//                  that posts one window message (and, for comparison, of a console program);
+//   cold start:    from the start of zeq_vpn.exe until its first frame, against a minimal Win32
+//                  program that opens one window and exits when it has painted.
+// Run from the build's bin folder in a prefix with an X server (see the README).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
+
+namespace {
+
+constexpr int kRounds = 15;
+constexpr wchar_t kControlPipe[] = L"\\\\.\\pipe\\ZEQ.FlutterStandIn.Control";
+
+std::wstring Here(const wchar_t* program) {
+  wchar_t path[MAX_PATH] = {};
+  std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return L"\"" + folder.substr(0, folder.find_last_of(L'\\')) + L"\\" + program + L"\"";
+}
+
+common::UniqueHandle Start(std::wstring command_line) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return {};
+  }
+  const common::UniqueHandle thread(process.hThread);
+  return common::UniqueHandle(process.hProcess);
+}
+
+// The stand-in's events, or "" while its control pipe is not there.
+std::string Events() {
+  const std::string request = "events";
+  std::string response(1 << 20, '\0');
+  DWORD read = 0;
+  if (!CallNamedPipeW(kControlPipe, const_cast<char*>(request.data()),
+                      static_cast<DWORD>(request.size()), response.data(),
+                      static_cast<DWORD>(response.size()), &read, 5000)) {
+    return {};
+  }
+  response.resize(read);
+  return response;
+}
+
+// Polls gently: a client that spins would take the CPU from the program it times.
+bool PollUntil(const std::function<bool()>& done) {
+  for (const ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end; Sleep(1)) {
+    if (done()) return true;
+  }
+  return false;
+}
+
+bool WaitForEvent(const std::string& text) {
+  return PollUntil([&] { return Events().find(text) != std::string::npos; });
+}
+
+// The main window is shown by the first frame.
+bool WaitForFirstFrame() {
+  return PollUntil([] {
+    const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows");
+    return window != nullptr && IsWindowVisible(window);
+  });
+}
+
+// Milliseconds since `start`, a QueryPerformanceCounter reading.
+double MillisecondsSince(const LARGE_INTEGER& start) {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
+}
+
+// The median of what `round` measured, in milliseconds; -1 when a round failed (returned < 0).
+double Median(const std::function<double(int)>& round) {
+  std::vector<double> times;
+  for (int index = 0; index < kRounds; ++index) {
+    times.push_back(round(index));
+    if (times.back() < 0) return -1;
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// Times `until` from the start of `command_line`; `process` receives the started process.
+double TimeStart(const std::wstring& command_line, const std::function<bool()>& until,
+                 common::UniqueHandle& process) {
+  LARGE_INTEGER start;
+  QueryPerformanceCounter(&start);
+  process = Start(command_line);
+  return process && until() ? MillisecondsSince(start) : -1;
+}
+
+double RunToExit(const std::wstring& command_line) {
+  common::UniqueHandle process;
+  return TimeStart(
+      command_line,
+      [&process] { return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0; }, process);
+}
+
+void CloseApp(HANDLE process) {
+  if (const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows")) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  }
+  WaitForSingleObject(process, 10000);
+  Sleep(200);  // Between rounds: let Wine finish with the closed window before the next start.
+}
+
+void Report(const char* name, double measured, double baseline) {
+  std::printf("%-14s %8.1f ms   baseline %8.1f ms   ratio %5.2f\n", name, measured, baseline,
+              measured / baseline);
+}
+
+}  // namespace
+
+int wmain() {
+  const double console = Median([](int) { return RunToExit(Here(L"argv_echo.exe")); });
+  const double trivial = Median([](int) { return RunToExit(Here(L"trivial_program.exe")); });
+  const double window = Median([](int) { return RunToExit(Here(L"minimal_window.exe")); });
+  const double cold = Median([](int) {
+    common::UniqueHandle app;
+    const double time = TimeStart(Here(L"zeq_vpn.exe"), WaitForFirstFrame, app);
+    CloseApp(app.get());
+    return time;
+  });
+  common::UniqueHandle first = Start(Here(L"zeq_vpn.exe"));
+  const bool ready = first && WaitForFirstFrame();
+  const double handoff = !ready ? -1 : Median([](int index) {
+    const std::string link = "daviza://bench/" + std::to_string(index);
+    common::UniqueHandle second;
+    return TimeStart(
+        Here(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()),
+        [&link] { return WaitForEvent("{url: " + link + "}"); }, second);
+  });
+  CloseApp(first.get());
+  if (console < 0 || trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
+    std::puts("a round failed: is an X server there, and the stand-in bundle beside the program?");
+    return 1;
+  }
+  Report("link hand-off", handoff, trivial);
+  // For comparison: what a program pays under Wine before it can send a window message at all.
+  Report("(vs console)", handoff, console);
+  Report("cold start", cold, window);
+  return 0;
+}
