@@ -140,6 +140,8 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
   EXPECT_NE(Events().find("{url: daviza://one}\nreceived com.daviza.vpn/app authCallback "
                           "visible=1 {url: DAVIZA://Two}"),
             std::string::npos);
+  EXPECT_EQ(Events().find("{url: daviza://one}"), Events().rfind("{url: daviza://one}"))
+      << "pushed once";
   EXPECT_FALSE(IsIconic(window)) << "the first instance came to the front";
   EXPECT_EQ(MainWindows().size(), 1u);
 
