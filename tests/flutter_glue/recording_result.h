@@ -1,4 +1,4 @@
-// A MethodResult that records every answer it is given, into a record that outlives it.
+// A MethodResult that records its answers, for tests and fuzz targets.
 #pragma once
 
 #include <memory>
@@ -6,51 +6,58 @@
 #include <string>
 #include <vector>
 
-#include "flutter_glue/encodable_value.h"
 #include "flutter_glue/method_result.h"
+#include "flutter_glue/standard_method_codec.h"
 
 namespace glue_test {
 
+using Bytes = std::vector<std::uint8_t>;
+using flutter::EncodableValue;
+
+inline const flutter::StandardMethodCodec& Codec() {
+  return flutter::StandardMethodCodec::GetInstance();
+}
+
 struct Answer {
   enum Kind { kSuccess, kError, kNotImplemented } kind;
-  std::optional<flutter::EncodableValue> value;  // the success value or the error details
+  std::optional<EncodableValue> value;  // the success value or the error details
   std::string code;
   std::string message;
-};
 
-struct AnswerRecord {
-  std::vector<Answer> answers;
-  bool destroyed = false;
-};
-
-class RecordingResult : public flutter::MethodResult<flutter::EncodableValue> {
- public:
-  explicit RecordingResult(std::shared_ptr<AnswerRecord> record) : record_(std::move(record)) {}
-  ~RecordingResult() override { record_->destroyed = true; }
-
-  static std::unique_ptr<RecordingResult> Make(std::shared_ptr<AnswerRecord>& record) {
-    record = std::make_shared<AnswerRecord>();
-    return std::make_unique<RecordingResult>(record);
+  static Answer Success(std::optional<EncodableValue> value = {}) {
+    return {kSuccess, std::move(value), "", ""};
   }
+  static Answer Error(std::string code, std::string message = "",
+                      std::optional<EncodableValue> details = {}) {
+    return {kError, std::move(details), std::move(code), std::move(message)};
+  }
+  static Answer NotImplemented() { return {kNotImplemented, {}, "", ""}; }
+  bool operator==(const Answer&) const = default;
+};
+
+inline std::optional<EncodableValue> Optional(const EncodableValue* value) {
+  return value ? std::optional(*value) : std::nullopt;
+}
+
+// Adds its answers to a list it shares, so a test sees them after the result has been handed
+// away, and sees by the list's use count when the result is gone.
+class RecordingResult : public flutter::MethodResult<> {
+ public:
+  explicit RecordingResult(std::shared_ptr<std::vector<Answer>> answers)
+      : answers_(std::move(answers)) {}
 
  protected:
-  void SuccessInternal(const flutter::EncodableValue* result) override {
-    record_->answers.push_back({Answer::kSuccess, Optional(result), {}, {}});
+  void SuccessInternal(const EncodableValue* value) override {
+    answers_->push_back(Answer::Success(Optional(value)));
   }
   void ErrorInternal(const std::string& code, const std::string& message,
-                     const flutter::EncodableValue* details) override {
-    record_->answers.push_back({Answer::kError, Optional(details), code, message});
+                     const EncodableValue* details) override {
+    answers_->push_back(Answer::Error(code, message, Optional(details)));
   }
-  void NotImplementedInternal() override {
-    record_->answers.push_back({Answer::kNotImplemented, std::nullopt, {}, {}});
-  }
+  void NotImplementedInternal() override { answers_->push_back(Answer::NotImplemented()); }
 
  private:
-  static std::optional<flutter::EncodableValue> Optional(const flutter::EncodableValue* value) {
-    return value ? std::optional<flutter::EncodableValue>(*value) : std::nullopt;
-  }
-
-  std::shared_ptr<AnswerRecord> record_;
+  std::shared_ptr<std::vector<Answer>> answers_;
 };
 
 }  // namespace glue_test
