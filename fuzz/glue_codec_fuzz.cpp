@@ -4,40 +4,40 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tests/flutter_glue/recording_result.h"
+#include "tests/flutter_glue/glue_test_support.h"
 
 namespace {
 
 using glue_test::Answer;
+using glue_test::Codec;
 
-// Hands `bytes` to a result; returns its answers, which must be one if it was handed on.
-std::vector<Answer> DecodeEnvelope(const std::uint8_t* bytes, std::size_t size) {
+std::vector<Answer> DecodeEnvelope(const glue_test::Bytes& bytes) {
   auto answers = std::make_shared<std::vector<Answer>>();
   glue_test::RecordingResult result(answers);
-  const bool handed_on = glue_test::Codec().DecodeAndProcessResponseEnvelope(bytes, size, &result);
+  const bool handed_on =
+      Codec().DecodeAndProcessResponseEnvelope(bytes.data(), bytes.size(), &result);
   if (answers->size() != (handed_on ? 1u : 0u)) __builtin_trap();
   return *answers;
 }
 
 glue_test::Bytes Encode(const Answer& answer) {
-  const glue_test::EncodableValue* value = answer.value ? &*answer.value : nullptr;
+  const auto* value = answer.value ? &*answer.value : nullptr;
   return answer.kind == Answer::kSuccess
-             ? *glue_test::Codec().EncodeSuccessEnvelope(value)
-             : *glue_test::Codec().EncodeErrorEnvelope(answer.code, answer.message, value);
+             ? *Codec().EncodeSuccessEnvelope(value)
+             : *Codec().EncodeErrorEnvelope(answer.code, answer.message, value);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const auto& codec = glue_test::Codec();
-  if (const auto call = codec.DecodeMethodCall(data, size)) {
-    const auto once = codec.EncodeMethodCall(*call);
-    const auto again = codec.DecodeMethodCall(once->data(), once->size());
-    if (!again || *codec.EncodeMethodCall(*again) != *once) __builtin_trap();
+  if (const auto call = Codec().DecodeMethodCall(data, size)) {
+    const auto once = Codec().EncodeMethodCall(*call);
+    const auto again = Codec().DecodeMethodCall(once->data(), once->size());
+    if (!again || *Codec().EncodeMethodCall(*again) != *once) __builtin_trap();
   }
-  for (const Answer& answer : DecodeEnvelope(data, size)) {
+  for (const Answer& answer : DecodeEnvelope(glue_test::Bytes(data, data + size))) {
     const glue_test::Bytes once = Encode(answer);
-    const std::vector<Answer> again = DecodeEnvelope(once.data(), once.size());
+    const std::vector<Answer> again = DecodeEnvelope(once);
     if (again.size() != 1 || Encode(again[0]) != once) __builtin_trap();
   }
   return 0;

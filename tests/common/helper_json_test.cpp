@@ -11,36 +11,24 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(EscapeJsonString, EscapesTheSevenBytesAndEveryByteParsesBack) {
-  EXPECT_EQ(EscapeJsonString("\"\\\t\n\b\f\r"), R"(\"\\\t\n\b\f\r)");
-  const std::string untouched = "\x01\x0b\x1f\x7f/\x80\xff"s + '\0';
-  EXPECT_EQ(EscapeJsonString(untouched), untouched);
+TEST(ParseJsonStringAt, ReadsBackEveryByteEscapedOrLeavesPositionAndOutputAlone) {
   std::string all_bytes;
   for (int byte = 0; byte < 256; ++byte) all_bytes.push_back(static_cast<char>(byte));
-  const std::string literal = "\"" + EscapeJsonString(all_bytes) + "\" after";
-  std::size_t position = 0;
-  std::string decoded;
-  ASSERT_TRUE(ParseJsonStringAt(literal, position, decoded));
-  EXPECT_EQ(decoded, all_bytes);
-  EXPECT_EQ(position, literal.size() - 6);
-}
-
-TEST(ParseJsonStringAt, DecodesEscapesOrLeavesPositionAndOutputAlone) {
+  EXPECT_EQ(EscapeJsonString("\"\\\t\n\b\f\r\x01\x7f/\x80\xff"s + '\0'),
+            R"(\"\\\t\n\b\f\r)" "\x01\x7f/\x80\xff"s + '\0');
   const std::pair<std::string, std::optional<std::string>> cases[] = {
-      {R"("a\/b")", "a/b"},
-      {R"("\b\f\n\r\t\"\\")", "\b\f\n\r\t\"\\"},
-      {R"("st\u0061rt\uZZZZ")", "st?rt?"},  // code points are not decoded
+      {'"' + EscapeJsonString(all_bytes) + '"', all_bytes},
+      {R"("a\/b\u0061\uZZZZ")", "a/b??"},  // code points are not decoded
       {R"("unterminated)", std::nullopt},
       {R"("bad \x escape")", std::nullopt},
       {R"("short \u12")", std::nullopt},
       {R"("ends in backslash\)", std::nullopt},
       {"no quote", std::nullopt},
-      {"", std::nullopt},
   };
   for (const auto& [literal, decoded] : cases) {
     std::size_t position = 0;
     std::string out = "kept";
-    EXPECT_EQ(ParseJsonStringAt(literal, position, out), decoded.has_value()) << literal;
+    EXPECT_EQ(ParseJsonStringAt(literal + " after", position, out), decoded.has_value());
     EXPECT_EQ(out, decoded.value_or("kept")) << literal;
     EXPECT_EQ(position, decoded ? literal.size() : 0) << literal;
   }
@@ -57,28 +45,28 @@ TEST(FindJsonField, ReadsTheFirstValueOfTheRightKind) {
       {R"({"command" "stop"})", std::nullopt},
       {R"({"commands":"stop","Command":"stop"})", std::nullopt},
   };
-  for (const auto& [text, value] : strings) EXPECT_EQ(FindJsonStringField(text, "command"), value) << text;
+  for (const auto& [text, value] : strings)
+    EXPECT_EQ(FindJsonStringField(text, "command"), value) << text;
 
   const std::pair<std::string, std::optional<bool>> bools[] = {
-      {R"({"ok":true})", true},          {R"({"ok" : false,"message":"x"})", false},
-      {R"({"ok":"true","ok":false})", false}, {R"({"ok":1})", std::nullopt},
-      {R"({"ok":TRUE})", std::nullopt},  {R"({"ok":tru)", std::nullopt},
+      {R"({"ok":true})", true},
+      {R"({"ok":"true","ok" : false})", false},
+      {R"({"ok":1,"x":TRUE,"y":tru)", std::nullopt},
   };
-  for (const auto& [text, value] : bools) EXPECT_EQ(FindJsonBoolField(text, "ok"), value) << text;
+  for (const auto& [text, value] : bools)
+    EXPECT_EQ(FindJsonBoolField(text, "ok"), value) << text;
 
   const std::pair<std::string, std::optional<std::int32_t>> ints[] = {
       {R"({"statusRaw":3})", 3},
-      {R"({"statusRaw":-1})", -1},
       {R"({"statusRaw":007.5})", 7},
-      {R"({"statusRaw":2147483647})", INT32_MAX},
-      {R"({"statusRaw":-2147483648})", INT32_MIN},
-      {R"({"statusRaw":4294967299})", 3},  // longer runs wrap modulo 2^32
+      {R"({"statusRaw":2147483647,"x":-2147483648})", INT32_MAX},
+      {R"({"statusRaw":-4294967299})", -3},  // longer runs wrap modulo 2^32
       {R"({"statusRaw":"3","statusRaw":4})", 4},
-      {R"({"statusRaw":+3})", std::nullopt},
-      {R"({"statusRaw":-x})", std::nullopt},
+      {R"({"statusRaw":+3,"statusRaw":-x})", std::nullopt},
       {"{\"statusRaw\":" + std::string(4096, '9') + "}", -1},  // no overflow under UBSan
   };
-  for (const auto& [text, value] : ints) EXPECT_EQ(FindJsonIntField(text, "statusRaw"), value) << text;
+  for (const auto& [text, value] : ints)
+    EXPECT_EQ(FindJsonIntField(text, "statusRaw"), value) << text;
 }
 
 TEST(EncodeHelperMessages, WriteCompactFieldsInOrderThatTheOtherSideReads) {
@@ -92,7 +80,6 @@ TEST(EncodeHelperMessages, WriteCompactFieldsInOrderThatTheOtherSideReads) {
       {{.ok = true, .message = "", .statusRaw = {}}, R"({"ok":true})"},
       {{.ok = false, .message = "Bad \"x\"\n", .statusRaw = 4294967295u},
        R"({"ok":false,"message":"Bad \"x\"\n","statusRaw":4294967295})"},
-      {MakeFailureResponse("It broke."), R"({"ok":false,"message":"It broke."})"},
   };
   for (const auto& [response, text] : responses) EXPECT_EQ(EncodeHelperResponse(response), text);
 }
