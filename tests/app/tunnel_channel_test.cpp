@@ -23,8 +23,13 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
   const auto config_map = [](EncodableValue key, EncodableValue value) {
     return std::optional<EncodableValue>(EncodableMap{{key, value}});
   };
+  const EncodableValue config_as_bytes = std::vector<std::uint8_t>{'c', 'o', 'n', 'f', 'i', 'g'};
+  // Keys other than "config" are ignored, and "stop" and "status" ignore their arguments.
+  const EncodableValue args =
+      EncodableMap{{EncodableValue("config"), config}, {1, {}}, {EncodableValue("x"), 7}};
+  const std::string start = EncodeHelperRequest("start", config);
+  const std::string stop = EncodeHelperRequest("stop"), status = EncodeHelperRequest("status");
   const Answer bad_args = Answer::Error("bad_args", "Missing config");
-  const auto start_args = config_map("config", config);
   // The method, its arguments (nullopt: none at all), the service's response, the request sent
   // (nullopt: none), the answer.
   const std::tuple<const char*, std::optional<EncodableValue>, app::HelperResponse,
@@ -32,25 +37,17 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
       cases[] = {
           {"start", std::nullopt, ok, std::nullopt, bad_args},
           {"start", EncodableValue(config), ok, std::nullopt, bad_args},
-          {"start", config_map(std::vector<std::uint8_t>{'c', 'o', 'n', 'f', 'i', 'g'}, config),
-           ok, std::nullopt, bad_args},
+          {"start", config_map(config_as_bytes, config), ok, std::nullopt, bad_args},
           {"start", config_map("config", 1), ok, std::nullopt, bad_args},
           {"start", config_map("config", ""), ok, std::nullopt, bad_args},
-          {"start",
-           EncodableMap{{EncodableValue("config"), config}, {1, {}}, {EncodableValue("x"), 7}},
-           ok, EncodeHelperRequest("start", config), Answer::Success()},
-          {"stop", start_args, ok, EncodeHelperRequest("stop"), Answer::Success()},
-          {"status", start_args, running, EncodeHelperRequest("status"),
-           Answer::Success(EncodableValue(3))},
-          {"status", std::nullopt, ok, EncodeHelperRequest("status"),
-           Answer::Success(EncodableValue(0))},
-          {"start", start_args, failed, EncodeHelperRequest("start", config),
-           Answer::Error("start_failed", why)},
-          {"stop", std::nullopt, failed, EncodeHelperRequest("stop"),
-           Answer::Error("stop_failed", why)},
-          {"status", std::nullopt, failed, EncodeHelperRequest("status"),
-           Answer::Error("status_failed", why)},
-          {"Start", start_args, ok, std::nullopt, Answer::NotImplemented()},
+          {"start", args, ok, start, Answer::Success()},
+          {"stop", args, ok, stop, Answer::Success()},
+          {"status", args, running, status, Answer::Success(EncodableValue(3))},
+          {"status", std::nullopt, ok, status, Answer::Success(EncodableValue(0))},
+          {"start", args, failed, start, Answer::Error("start_failed", why)},
+          {"stop", std::nullopt, failed, stop, Answer::Error("stop_failed", why)},
+          {"status", std::nullopt, failed, status, Answer::Error("status_failed", why)},
+          {"Start", args, ok, std::nullopt, Answer::NotImplemented()},
       };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& [method, arguments, response, request, answer] = cases[i];
@@ -58,8 +55,8 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
     auto answers = std::make_shared<std::vector<Answer>>();
     app::HandleTunnelMethodCallWith(
         [&](std::string_view sent) { return requests.emplace_back(sent), std::get<2>(cases[i]); },
-        flutter::MethodCall<>(method, arguments ? std::make_unique<EncodableValue>(*arguments)
-                                                : nullptr),
+        flutter::MethodCall<>(method,
+                              arguments ? std::make_unique<EncodableValue>(*arguments) : nullptr),
         std::make_unique<glue_test::RecordingResult>(answers));
     EXPECT_EQ(requests, request ? std::vector{*request} : std::vector<std::string>{}) << i;
     EXPECT_EQ(*answers, std::vector{answer}) << i;

@@ -14,8 +14,8 @@ using namespace std::string_literals;
 TEST(ParseJsonStringAt, ReadsBackEveryByteEscapedOrLeavesPositionAndOutputAlone) {
   std::string all_bytes;
   for (int byte = 0; byte < 256; ++byte) all_bytes.push_back(static_cast<char>(byte));
-  EXPECT_EQ(EscapeJsonString("\"\\\t\n\b\f\r\x01\x7f/\x80\xff"s + '\0'),
-            R"(\"\\\t\n\b\f\r)" "\x01\x7f/\x80\xff"s + '\0');
+  const std::string escaped = EscapeJsonString("\"\\\t\n\b\f\r\x01\x7f/\x80\xff"s + '\0');
+  EXPECT_EQ(escaped, R"(\"\\\t\n\b\f\r)" + "\x01\x7f/\x80\xff"s + '\0');
   const std::pair<std::string, std::optional<std::string>> cases[] = {
       {'"' + EscapeJsonString(all_bytes) + '"', all_bytes},
       {R"("a\/b\u0061\uZZZZ")", "a/b??"},  // code points are not decoded
@@ -53,8 +53,7 @@ TEST(FindJsonField, ReadsTheFirstValueOfTheRightKind) {
       {R"({"ok":"true","ok" : false})", false},
       {R"({"ok":1,"x":TRUE,"y":tru)", std::nullopt},
   };
-  for (const auto& [text, value] : bools)
-    EXPECT_EQ(FindJsonBoolField(text, "ok"), value) << text;
+  for (const auto& [text, value] : bools) EXPECT_EQ(FindJsonBoolField(text, "ok"), value) << text;
 
   const std::pair<std::string, std::optional<std::int32_t>> ints[] = {
       {R"({"statusRaw":3})", 3},

@@ -63,8 +63,9 @@ TEST(UniqueHandle, ResetKeepsTheLastErrorEvenWhenTheCloseFails) {
   unclosable.reset();
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PIPE_BUSY));
   // A file handle that failed to open is empty, and closes nothing.
-  EXPECT_FALSE(UniqueFileHandle(CreateFileW(L"C:\\no\\such\\file", GENERIC_READ, 0, nullptr,
-                                            OPEN_EXISTING, 0, nullptr)).valid());
+  const UniqueFileHandle missing(
+      CreateFileW(L"C:\\no\\such\\file", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_FALSE(missing.valid());
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ struct Engine {
 
   std::map<std::string, std::pair<FlutterDesktopMessageCallback, void*>> routes;
   std::vector<std::tuple<Bytes, FlutterDesktopBinaryReply, void*>> sent;  // the reply may be null
-  std::vector<std::optional<Bytes>> responses;  // nullopt: null data
+  std::vector<std::optional<Bytes>> responses;                            // nullopt: null data
   bool accepts_replies = true;
   bool available = true;
   int references = 0;
@@ -115,22 +115,24 @@ TEST_F(MethodChannelTest, EachIncomingCallIsAnsweredOnceAndMisuseIsLogged) {
   const std::string twice =
       "Error: Only one of Success, Error, or NotImplemented can be called, and it can be called "
       "exactly once. Ignoring duplicate result.\n";
+  const std::string leak = "Warning: Failed to respond to a message. This is a memory leak.\n";
+  const std::string thrown = "Error: A message handler failed with an exception.\n";
+  const Answerer echo = [&](auto r) { r->Success(arguments_.at(0)); };
+  const Answerer refuse = [&](auto r) { r->Error("bad", "Bad.", arguments_.at(0)); };
+  const Answerer thrice = [](auto r) { r->Error("e"), r->Success(), r->NotImplemented(); };
+  const Answerer throw_after = [](auto r) { r->Success(), throw std::runtime_error("failed"); };
+  const Bytes refused = {1, 7, 3, 'b', 'a', 'd', 7, 4, 'B', 'a', 'd', '.', 0};
   // The call, how the handler answers it (null: the handler is never reached), what the engine
   // gets, what is logged.
   const std::tuple<Bytes, Answerer, Responses, std::string> cases[] = {
-      {CallBytes("go", 42), [&](auto r) { r->Success(arguments_.at(0)); },
-       {Bytes{0, 3, 42, 0, 0, 0}}, ""},
-      {{7, 2, 'g', 'o'}, [&](auto r) { r->Error("bad", "Bad.", arguments_.at(0)); },
-       {Bytes{1, 7, 3, 'b', 'a', 'd', 7, 4, 'B', 'a', 'd', '.', 0}}, kInvalidRead},
+      {CallBytes("go", 42), echo, {Bytes{0, 3, 42, 0, 0, 0}}, ""},
+      {{7, 2, 'g', 'o'}, refuse, {refused}, kInvalidRead},  // no arguments: null
       {CallBytes("m"), [](auto r) { r->NotImplemented(); }, {std::nullopt}, ""},
       {{3, 1, 0, 0, 0}, nullptr, {std::nullopt}, not_a_call},
       {{}, nullptr, {std::nullopt}, kInvalidRead + not_a_call},
-      {CallBytes("m"), [](auto r) { r->Error("e"), r->Success(), r->NotImplemented(); },
-       {Bytes{1, 7, 1, 'e', 0, 0}}, twice + twice},
-      {CallBytes("m"), [](auto) {}, {},
-       "Warning: Failed to respond to a message. This is a memory leak.\n"},
-      {CallBytes("m"), [](auto r) { r->Success(), throw std::runtime_error("handler failed"); },
-       {Bytes{0, 0}}, "Error: A message handler failed with an exception.\n"},
+      {CallBytes("m"), thrice, {Bytes{1, 7, 1, 'e', 0, 0}}, twice + twice},
+      {CallBytes("m"), [](auto) {}, {}, leak},
+      {CallBytes("m"), throw_after, {Bytes{0, 0}}, thrown},
   };
   for (const auto& [call, answer, responses, log] : cases) {
     engine_.responses.clear();
@@ -217,8 +219,8 @@ TEST_F(MethodChannelTest, InvokeMethodWithoutAResultOrRefusedWaitsForNothing) {
     void SuccessInternal(const EncodableValue*) override { throw std::runtime_error("no"); }
   };
   channel_.InvokeMethod("ask", nullptr, std::make_unique<ThrowingResult>(nullptr));
-  EXPECT_EQ(StderrOf([&] { engine_.Reply(0, {0, 0}); }),
-            "Error: A message reply failed with an exception.\n");
+  const std::string failed = "Error: A message reply failed with an exception.\n";
+  EXPECT_EQ(StderrOf([&] { engine_.Reply(0, {0, 0}); }), failed);
   channel_.InvokeMethod("bare", nullptr);
   EXPECT_EQ(engine_.sent.at(1), std::tuple(Bytes{7, 4, 'b', 'a', 'r', 'e', 0}, nullptr, nullptr));
   engine_.accepts_replies = false;

@@ -25,14 +25,20 @@ EncodableValue Deserialize(const Bytes& bytes, std::size_t offset = 0) {
   return flutter::StandardCodecSerializer::GetInstance().ReadValue(&reader);
 }
 
+template <typename... Values>
+EncodableValue List(Values... values) {
+  return EncodableList{EncodableValue(values)...};
+}
+
 Bytes Call(const std::string& name, std::unique_ptr<EncodableValue> arguments) {
   return *Codec().EncodeMethodCall(MethodCall<>(name, std::move(arguments)));
 }
 
 TEST(StandardCodecEncoding, WritesTheStandardLayout) {
   const EncodableValue seven = 7, one = 1.0;
-  const EncodableMap keys = {{EncodableValue("b"), {}}, {EncodableValue("a"), {}}, {seven, {}},
-                             {{}, seven}};  // ordered by kind, then content
+  // Map keys are written ordered by kind, then content.
+  const EncodableMap keys = {
+      {EncodableValue("b"), {}}, {EncodableValue("a"), {}}, {7, {}}, {{}, 7}};
   const auto head = [](Bytes bytes, std::size_t size) { return bytes.resize(size), bytes; };
   const std::pair<Bytes, Bytes> cases[] = {
       // Sizes take one byte below 254, then 254 and 16 bits up to 65535, then 255 and 32 bits.
@@ -70,17 +76,12 @@ TEST(StandardCodecEncoding, WritesTheStandardLayout) {
 }
 
 TEST(StandardCodecRoundTrip, EveryKindComesBackEqualAtEveryAlignment) {
-  const EncodableMap inner = {
-      {EncodableValue("doubles"), std::vector<double>{1.5, -0.0, HUGE_VAL}},
-      {std::int64_t{7}, I64s{INT64_MIN, 0, 1}},
-      {std::vector<std::uint8_t>{}, std::vector<float>{0.5f, -2}},
-      {I32s{1}, EncodableList{}},
-      {false, EncodableMap{}}};
-  const EncodableValue value = EncodableList{
-      EncodableValue("ab"), I32s{1, INT32_MIN}, inner,
-      EncodableList{std::vector<std::uint8_t>{1, 2, 3}, -1.25, I64s{}},
-      true, {}, INT64_MAX, std::string("\0\xff", 2), std::string(253, 'a'),
-      std::vector<std::uint8_t>(254), std::vector<double>(65535), EncodableList(65536)};
+  const EncodableMap map = {{EncodableValue("k"), -1.25}, {I32s{1}, EncodableMap{}}, {{}, false}};
+  const EncodableValue value =
+      List("ab", I32s{1, INT32_MIN}, I64s{INT64_MIN, 0}, std::vector<double>{-0.0, HUGE_VAL},
+           std::vector<float>{0.5f, -2}, std::vector<std::uint8_t>{1, 255}, true, EncodableValue(),
+           INT64_MAX, std::string("\0\xff", 2), std::string(253, 'a'), std::vector<double>(65535),
+           EncodableList(65536), map, List(7, EncodableMap{}, I64s{}));
   for (std::size_t offset = 0; offset < 8; ++offset) {
     EXPECT_EQ(Deserialize(Serialize(value), offset), value) << offset;
   }
@@ -109,7 +110,8 @@ TEST(StandardCodecDecoding, ReadsBadBytesAsValuesAndLogsWhy) {
       {{12, 3, 12, 2, 1, 1, 1}, EncodableList{EncodableList{true, true}, true}, invalid},
       // A repeated key keeps its first value.
       {{13, 2, 7, 1, 'k', 3, 1, 0, 0, 0, 7, 1, 'k', 3, 2, 0, 0, 0},
-       EncodableMap{{EncodableValue("k"), 1}}, ""},
+       EncodableMap{{EncodableValue("k"), 1}},
+       ""},
       {{12, 2, 99, 1}, EncodableList{{}, true}, unknown + "99\n"},  // reading goes on
   };
   for (const auto& c : cases) {
@@ -126,16 +128,16 @@ TEST(StandardCodecDecoding, ReadsListsNestedBeyondTheLimitAsNull) {
     for (int i = 0; i < depth; ++i) bytes.insert(bytes.end(), {12, 1});
     bytes.push_back(1);
     EncodableValue value;
-    EXPECT_EQ(StderrOf([&] { value = Deserialize(bytes); }),
-              depth > limit ? "Nesting too deep in StandardCodecSerializer::ReadValueOfType\n"
-                            : "");
+    EXPECT_EQ(
+        StderrOf([&] { value = Deserialize(bytes); }),
+        depth > limit ? "Nesting too deep in StandardCodecSerializer::ReadValueOfType\n" : "");
     const EncodableValue* innermost = &value;
     for (int i = 0; i < limit; ++i) innermost = &std::get<EncodableList>(*innermost).at(0);
     EXPECT_EQ(*innermost, depth > limit ? EncodableValue() : EncodableValue(true)) << depth;
   }
 }
 
-TEST(EncodableValueOrder, KindFirstThenContentWithOneNaN) {
+TEST(EncodableValueOrder, ElementByElementWithOneNaN) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const std::pair<EncodableValue, EncodableValue> ascending[] = {
       {std::vector<double>{1.0, 5.0}, std::vector<double>{1.0, nan}},
