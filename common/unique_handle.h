@@ -29,8 +29,10 @@ class UniqueResource {
   [[nodiscard]] bool valid() const noexcept { return value_ != Traits::Invalid(); }
   explicit operator bool() const noexcept { return valid(); }
 
+  // Resetting to the value already held keeps it open: closing it would leave the owner with a
+  // closed value, closed again later (and perhaps reused by then).
   void reset(Type value = Traits::Invalid()) noexcept {
-    if (valid()) {
+    if (valid() && value != value_) {
       const DWORD last_error = GetLastError();
       Traits::Close(value_);
       SetLastError(last_error);

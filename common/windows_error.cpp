@@ -20,6 +20,25 @@ std::optional<std::wstring> SystemErrorText(DWORD code) {
   return std::wstring(static_cast<const wchar_t*>(buffer.get()), length);
 }
 
+enum class ErrorTextTrim {
+  kTrailingSpace,       // Carriage returns, line feeds and every other trailing blank.
+  kTrailingLineBreaks,  // Carriage returns and line feeds only.
+};
+
+std::wstring TrimErrorText(std::wstring text, ErrorTextTrim trim) {
+  while (!text.empty()) {
+    const wchar_t last = text.back();
+    const bool line_break = last == L'\r' || last == L'\n';
+    if (!line_break && (trim == ErrorTextTrim::kTrailingLineBreaks || !std::iswspace(last))) {
+      break;
+    }
+    text.pop_back();
+  }
+  return text;
+}
+
+std::string WindowsErrorFallbackText(DWORD code) { return "Windows error " + std::to_string(code); }
+
 }  // namespace
 
 std::string WideToUtf8(std::wstring_view text) {
@@ -42,26 +61,15 @@ std::string WideToUtf8(std::wstring_view text) {
   return utf8;
 }
 
-std::wstring TrimErrorText(std::wstring text, ErrorTextTrim trim) {
-  while (!text.empty()) {
-    const wchar_t last = text.back();
-    const bool line_break = last == L'\r' || last == L'\n';
-    if (!line_break && (trim == ErrorTextTrim::kTrailingLineBreaks || !std::iswspace(last))) {
-      break;
-    }
-    text.pop_back();
-  }
-  return text;
-}
-
-std::string WindowsErrorFallbackText(DWORD code) { return "Windows error " + std::to_string(code); }
-
 }  // namespace common
 
 namespace tunnel_helper {
 
 std::string DescribeWindowsError(DWORD code) {
-  std::optional<std::wstring> text = common::SystemErrorText(code);
+  return DescribeSystemErrorText(common::SystemErrorText(code), code);
+}
+
+std::string DescribeSystemErrorText(std::optional<std::wstring> text, DWORD code) {
   if (!text) {
     return common::WindowsErrorFallbackText(code);
   }
@@ -74,7 +82,10 @@ std::string DescribeWindowsError(DWORD code) {
 namespace app {
 
 std::string DescribeWindowsError(DWORD code) {
-  std::optional<std::wstring> text = common::SystemErrorText(code);
+  return DescribeSystemErrorText(common::SystemErrorText(code), code);
+}
+
+std::string DescribeSystemErrorText(std::optional<std::wstring> text, DWORD code) {
   std::string utf8;
   if (text) {
     utf8 = common::WideToUtf8(

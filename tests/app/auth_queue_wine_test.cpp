@@ -11,7 +11,7 @@
 #include "app/auth_queue_file.h"
 #include "app/auth_queue_lock.h"
 #include "app/shared_auth_callbacks.h"
-#include "tests/flutter_glue/recording_result.h"
+#include "tests/flutter_glue/glue_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tests/support/windows_service.h"
@@ -42,13 +42,13 @@ std::wstring Client(const std::wstring& arguments) {
 }
 
 glue_test::Answer Call(const char* method, EncodableValue* arguments = nullptr) {
-  std::shared_ptr<glue_test::AnswerRecord> record;
+  auto answers = std::make_shared<std::vector<glue_test::Answer>>();
   app::HandleAppMethodCall(
       flutter::MethodCall<>(method,
                             arguments ? std::make_unique<EncodableValue>(*arguments) : nullptr),
-      glue_test::RecordingResult::Make(record));
-  EXPECT_EQ(record->answers.size(), 1u);
-  return record->answers.at(0);
+      std::make_unique<glue_test::RecordingResult>(answers));
+  EXPECT_EQ(answers->size(), 1u);
+  return answers->at(0);
 }
 
 TEST(AuthQueueFile, ConsumeTakesPendingLinksFirstAndTheFileOnlyWhenNoneArePending) {
