@@ -29,8 +29,8 @@ TEST_F(PipeExchangeTest, RequestsUpToTheLimitAndOneByteMore) {
   for (const std::size_t size : {40u, 4097u, 10000u, 73728u, 73729u, 300000u}) {
     const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
     const app::HelperResponse response = app::SendHelperRequest(request);
-    EXPECT_EQ(response.message, size <= 73728 ? Fingerprint(request)
-                                              : "Request exceeded the maximum supported size.")
+    EXPECT_EQ(response.message,
+              size <= 73728 ? Fingerprint(request) : "Request exceeded the maximum supported size.")
         << size;
   }
   // An empty request goes out as one empty message and is answered, not left waiting.

@@ -36,9 +36,9 @@ TEST(ReadPipeMessage, ReadsOneWholeMessageUpToTheLimit) {
     std::size_t limit;
     bool read;
   } cases[] = {
-      {1, 131072, true},      {4096, 131072, true},   {10000, 131072, true},
-      {131072, 131072, true}, {131073, 131072, false},
-      {5000, 4999, false},  // the limit falls inside the last 4096-byte piece
+      {1, 131072, true},       {4096, 131072, true}, {10000, 131072, true}, {131072, 131072, true},
+      {131073, 131072, false}, {5000, 4999, false},  // the limit falls inside the last 4096-byte
+                                                     // piece
   };
   for (const auto& c : cases) {
     const PipePair pipes = MakePipePair();
@@ -50,7 +50,9 @@ TEST(ReadPipeMessage, ReadsOneWholeMessageUpToTheLimit) {
               c.read ? std::optional<std::string>(message) : std::nullopt)
         << c.size;
     EXPECT_EQ(error, c.read ? "untouched" : too_long);
-    if (c.read) EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, nullptr), "next");
+    if (c.read) {
+      EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, nullptr), "next");
+    }
   }
 }
 

@@ -27,9 +27,10 @@ constexpr char kNotOurService[] =
 class ServiceHostTest : public pipe_test::HelperServiceTest {};
 
 DWORD StateWithin(DWORD limit_ms) {
-  return test_support::WaitForService(kHelperServiceName, limit_ms, [](const auto& s) {
-           return s.dwCurrentState == SERVICE_STOPPED;
-         }).dwCurrentState;
+  return test_support::WaitForService(
+             kHelperServiceName, limit_ms,
+             [](const auto& s) { return s.dwCurrentState == SERVICE_STOPPED; })
+      .dwCurrentState;
 }
 
 TEST_F(ServiceHostTest, RunningUntilAStopWithNoClientEndsIt) {
@@ -52,13 +53,13 @@ TEST_F(ServiceHostTest, RunningUntilAStopWithNoClientEndsIt) {
 // connected but not yet written. One that never writes holds the stop up for at most 2 s.
 TEST_F(ServiceHostTest, AStopServesConnectedClientsToTheEnd) {
   // The test service sets this event when it has begun to carry out a "sleep".
-  const common::UniqueHandle sleeping(CreateEventW(nullptr, TRUE, FALSE, pipe_test::kSleepingEvent));
+  const common::UniqueHandle sleeping(
+      CreateEventW(nullptr, TRUE, FALSE, pipe_test::kSleepingEvent));
   ASSERT_TRUE(sleeping);
   app::HelperResponse slow;
   {
-    std::thread client([&slow] {
-      slow = app::SendHelperRequest(common::EncodeHelperRequest("sleep", "1500"));
-    });
+    std::thread client(
+        [&slow] { slow = app::SendHelperRequest(common::EncodeHelperRequest("sleep", "1500")); });
     const DWORD began = WaitForSingleObject(sleeping.get(), 10000);
     const DWORD stop = SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP);
     const SERVICE_STATUS_PROCESS pending = QueryService(kHelperServiceName);
@@ -107,10 +108,10 @@ TEST_F(ServiceHostTest, PipeCarriesItsProtectedDacl) {
   DWORD revision = 0;
   ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
   EXPECT_TRUE(control & SE_DACL_PROTECTED) << "no inherited entries";
-  EXPECT_TRUE(test_support::HasExactGrants(dacl, {{WinLocalSystemSid, GENERIC_ALL},
-                                                  {WinBuiltinAdministratorsSid, GENERIC_ALL},
-                                                  {WinAuthenticatedUserSid,
-                                                   GENERIC_READ | GENERIC_WRITE}}));
+  EXPECT_TRUE(test_support::HasExactGrants(
+      dacl, {{WinLocalSystemSid, GENERIC_ALL},
+             {WinBuiltinAdministratorsSid, GENERIC_ALL},
+             {WinAuthenticatedUserSid, GENERIC_READ | GENERIC_WRITE}}));
 }
 
 // A process that takes the pipe's name first receives nothing: not while the service is stopped,
@@ -130,8 +131,8 @@ TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
   }
   const std::string request = pipe_test::EchoRequestOfSize(64);
   app::HelperResponse served;
-  EXPECT_TRUE(test_support::PollUntil(
-      [&] { return (served = app::SendHelperRequest(request)).ok; }, 5000))
+  EXPECT_TRUE(
+      test_support::PollUntil([&] { return (served = app::SendHelperRequest(request)).ok; }, 5000))
       << served.message;
   EXPECT_EQ(served.message, pipe_test::Fingerprint(request));
 }

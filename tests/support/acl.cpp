@@ -12,7 +12,8 @@ namespace test_support {
     void* entry = nullptr;
     BYTE sid[SECURITY_MAX_SID_SIZE];
     DWORD sid_size = sizeof(sid);
-    if (!GetAce(dacl, index, &entry) || !CreateWellKnownSid(grant.account, nullptr, sid, &sid_size)) {
+    if (!GetAce(dacl, index, &entry) ||
+        !CreateWellKnownSid(grant.account, nullptr, sid, &sid_size)) {
       return ::testing::AssertionFailure() << "entry " << index << " unreadable";
     }
     const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);

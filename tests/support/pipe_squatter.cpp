@@ -4,8 +4,8 @@ namespace test_support {
 
 PipeSquatter::PipeSquatter(const wchar_t* name)
     : pipe_(CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 65536,
-                             65536, 0, nullptr)),
+                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 65536, 65536,
+                             0, nullptr)),
       event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
   if (pipe_ && event_) Listen();
 }
@@ -18,8 +18,8 @@ PipeSquatter::~PipeSquatter() {
 void PipeSquatter::Listen() {
   overlapped_ = OVERLAPPED{};
   overlapped_.hEvent = event_.get();
-  connected_ = ConnectNamedPipe(pipe_.get(), &overlapped_) ||
-               GetLastError() == ERROR_PIPE_CONNECTED;
+  connected_ =
+      ConnectNamedPipe(pipe_.get(), &overlapped_) || GetLastError() == ERROR_PIPE_CONNECTED;
   pending_ = !connected_ && GetLastError() == ERROR_IO_PENDING;
 }
 

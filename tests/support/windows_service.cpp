@@ -10,11 +10,12 @@ common::UniqueServiceHandle OpenNamedService(const std::wstring& name) {
   const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return {};
-  return common::UniqueServiceHandle(
-      OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
+  return common::UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
-std::string Failed(const char* call) { return std::string(call) + " failed: " + std::to_string(GetLastError()); }
+std::string Failed(const char* call) {
+  return std::string(call) + " failed: " + std::to_string(GetLastError());
+}
 
 bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
   return status.dwCurrentState == SERVICE_STOPPED || status.dwCurrentState == 0;
@@ -34,10 +35,10 @@ std::string RegisterService(const std::wstring& name, const std::wstring& progra
                ? ""
                : Failed("ChangeServiceConfigW");
   }
-  const common::UniqueServiceHandle created(CreateServiceW(
-      manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-      SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-      nullptr, nullptr));
+  const common::UniqueServiceHandle created(
+      CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                     command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   return created ? "" : Failed("CreateServiceW");
 }
 
@@ -45,9 +46,8 @@ std::string StartServiceAndWait(const std::wstring& name, DWORD limit_ms) {
   if (const DWORD error = StartServiceWithoutWaiting(name); error != ERROR_SUCCESS) {
     return "StartServiceW failed: " + std::to_string(error);
   }
-  const SERVICE_STATUS_PROCESS status = WaitForService(name, limit_ms, [](const auto& s) {
-    return s.dwCurrentState != SERVICE_START_PENDING;
-  });
+  const SERVICE_STATUS_PROCESS status = WaitForService(
+      name, limit_ms, [](const auto& s) { return s.dwCurrentState != SERVICE_START_PENDING; });
   if (status.dwCurrentState == SERVICE_RUNNING) return "";
   return "service state " + std::to_string(status.dwCurrentState) + ", exit code " +
          std::to_string(status.dwWin32ExitCode);
@@ -92,9 +92,9 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
   SERVICE_STATUS_PROCESS status{};
   const common::UniqueServiceHandle service = OpenNamedService(name);
   DWORD needed = 0;
-  if (!service || !QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
-                                        reinterpret_cast<BYTE*>(&status), sizeof(status),
-                                        &needed)) {
+  if (!service ||
+      !QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                            sizeof(status), &needed)) {
     return SERVICE_STATUS_PROCESS{};
   }
   return status;

@@ -44,9 +44,9 @@ TEST(QuoteCommandLineArgument, QuotesOnlyWhatNeedsIt) {
 }
 
 TEST(BuildCommandLine, QuotedProgramThenArgumentsAfterSingleBlanks) {
-  EXPECT_EQ(BuildCommandLine(L"C:\\Program Files\\WireGuard\\wireguard.exe",
-                             {L"/installtunnelservice",
-                              L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"}),
+  EXPECT_EQ(BuildCommandLine(
+                L"C:\\Program Files\\WireGuard\\wireguard.exe",
+                {L"/installtunnelservice", L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"}),
             L"\"C:\\Program Files\\WireGuard\\wireguard.exe\" /installtunnelservice "
             L"\"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf\"");
   EXPECT_EQ(BuildCommandLine(L"C:\\Program Files\\WireGuard\\wireguard.exe",

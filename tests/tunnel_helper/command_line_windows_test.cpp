@@ -69,7 +69,8 @@ TEST(BuildCommandLine, WindowsGivesEveryArgumentBack) {
     const std::vector<std::wstring> arguments(
         all.begin() + static_cast<std::ptrdiff_t>(first),
         all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), first + 150)));
-    const test_support::ProcessRun run = test_support::RunProcess(BuildCommandLine(echo, arguments));
+    const test_support::ProcessRun run =
+        test_support::RunProcess(BuildCommandLine(echo, arguments));
     ASSERT_TRUE(run.finished);
     ASSERT_EQ(DecodeEcho(run.output), arguments);
   }

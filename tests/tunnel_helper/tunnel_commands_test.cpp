@@ -87,7 +87,8 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   EXPECT_EQ(Status(), kRunning);
 
   // A second start replaces the running tunnel at once.
-  const DWORD first_process = test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId;
+  const DWORD first_process =
+      test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId;
   EXPECT_EQ(Start(TunnelConfig()), kRunning);
   EXPECT_NE(test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId, first_process);
 
@@ -129,11 +130,12 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
 // More than a megabyte of output, read while WireGuard runs, reaches the app shortened to fit.
 TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const std::string response = Start(TunnelConfig("# standin: install-exit = 1\r\n"
-                                                  "# standin: install-output-lines = 90000\r\n"));
+  const std::string response =
+      Start(TunnelConfig("# standin: install-exit = 1\r\n"
+                         "# standin: install-output-lines = 90000\r\n"));
   EXPECT_LE(response.size(), common::kMaxHelperResponseBytes);
-  const std::string head = std::string(R"({"ok":false,"message":")") + kInstallFailed +
-                           R"(\n\nline 1\r\nline 2\r\n)";
+  const std::string head =
+      std::string(R"({"ok":false,"message":")") + kInstallFailed + R"(\n\nline 1\r\nline 2\r\n)";
   EXPECT_EQ(response.rfind(head, 0), 0u) << response.substr(0, 200);
   EXPECT_NE(response.find(R"x(\n(The rest of WireGuard's output was left out.)"})x"),
             std::string::npos);
@@ -158,7 +160,8 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns
                             "bundled WireGuard dependency and try again."));
   ASSERT_TRUE(tunnel_test::PlaceBrokenWireGuard(kWireGuardExe));
   // The error Windows gives for starting it, found by trying.
-  const test_support::ProcessRun tried = test_support::RunProcess(L"\"" + std::wstring(kWireGuardExe) + L"\"");
+  const test_support::ProcessRun tried =
+      test_support::RunProcess(L"\"" + std::wstring(kWireGuardExe) + L"\"");
   ASSERT_FALSE(tried.started);
   const std::string not_started =
       Failure("Failed to start the WireGuard command: " + DescribeWindowsError(tried.start_error));

@@ -95,9 +95,9 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
   }
   {
     SCOPED_TRACE("the config file held open by a reader that does not share its deletion");
-    const common::UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
-                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const common::UniqueFileHandle holder(
+        CreateFileW(kConfigPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.valid());
     std::string error;
     EXPECT_FALSE(Write("new config", error));
@@ -112,13 +112,16 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
 // written, through it or beside it.
 TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
   const std::wstring elsewhere = L"C:\\planted-link-target";
-  for (const std::wstring link : {kProductDataDirectory, kConfigDirectory, kConfigPath, kConfigTempPath}) {
+  for (const std::wstring link :
+       {kProductDataDirectory, kConfigDirectory, kConfigPath, kConfigTempPath}) {
     SCOPED_TRACE(common::WideToUtf8(link));
     test_support::RemoveTree(kProductDataDirectory);
     test_support::RemoveTree(elsewhere);
     test_support::CreateFolders(elsewhere);
     if (link == kConfigPath || link == kConfigTempPath) StoreEarlierConfig();
-    if (link == kConfigPath) ASSERT_TRUE(DeleteFileW(kConfigPath));
+    if (link == kConfigPath) {
+      ASSERT_TRUE(DeleteFileW(kConfigPath));
+    }
     ASSERT_TRUE(test_support::PlantDirectoryLink(link, elsewhere));
 
     std::string error;
@@ -127,7 +130,9 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
                          " is a junction or symbolic link, which is not followed.");
     EXPECT_FALSE(PathExists(elsewhere + L"\\daviza.conf"));
     EXPECT_FALSE(PathExists(elsewhere + L"\\wireguard"));
-    if (link == kConfigTempPath) EXPECT_EQ(ReadFileBytes(kConfigPath), kEarlier);
+    if (link == kConfigTempPath) {
+      EXPECT_EQ(ReadFileBytes(kConfigPath), kEarlier);
+    }
   }
   test_support::RemoveTree(kProductDataDirectory);
   test_support::RemoveTree(elsewhere);
@@ -152,11 +157,11 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},   // Everyone: change the DACL
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},     // Everyone: take ownership
       {L"O:BAD:AI(A;OICI;FA;;;SY)(A;OICIID;0x1301bf;;;BU)", kFolder, false},  // inherited modify
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},      // listing the folder
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)", kFolder, false},   // reading its files
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},            // listing the folder
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)", kFolder, false},         // reading its files
       {L"O:BAD:PAI(A;;FA;;;SY)(A;;FR;;;WD)", kFile, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(D;OICI;FA;;;WD)", kFolder, true},  // a denial takes away
-      {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                       // no owner
+      {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                     // no owner
   };
   for (const auto& c : cases) {
     common::UniqueLocalMemory descriptor;

@@ -36,8 +36,8 @@ std::string TunnelConfig(std::string_view directives) {
   test_support::CreateFolders(ParentOf(path));
   const std::wstring built = test_support::ProgramFolder() + L"\\wireguard.exe";
   if (!CopyFileW(built.c_str(), path.c_str(), FALSE)) {
-    return ::testing::AssertionFailure() << "copying the stand-in: "
-                                         << app::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure()
+           << "copying the stand-in: " << app::DescribeWindowsError(GetLastError());
   }
   return ::testing::AssertionSuccess();
 }
@@ -74,9 +74,9 @@ DWORD TunnelServiceState() { return test_support::QueryService(kTunnelServiceNam
       !written) {
     return written;
   }
-  const test_support::ProcessRun install = test_support::RunProcess(
-      test_support::BuiltProgram(L"wireguard.exe") + L" /installtunnelservice \"" + kConfigPath +
-      L"\"");
+  const test_support::ProcessRun install =
+      test_support::RunProcess(test_support::BuiltProgram(L"wireguard.exe") +
+                               L" /installtunnelservice \"" + kConfigPath + L"\"");
   if (!install.finished || install.exit_code != 0) {
     return ::testing::AssertionFailure() << "the stand-in's install failed: " << install.output;
   }

@@ -30,8 +30,12 @@ TEST_F(WireGuardRunnerTest, FindsTheFirstFileOfTheTwoLocations) {
   };
   for (const auto& c : cases) {
     tunnel_test::CleanMachineTest::SetUp();
-    if (c.program_files) ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-    if (c.program_files_x86) ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExeX86));
+    if (c.program_files) {
+      ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+    }
+    if (c.program_files_x86) {
+      ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExeX86));
+    }
     if (c.folder_at_first) test_support::CreateFolders(kWireGuardExe);
     EXPECT_EQ(FindWireGuardExe(), c.found);
   }
@@ -47,7 +51,8 @@ TEST_F(WireGuardRunnerTest, OutputErrorAndExitCodeOfARun) {
                                         "# standin: install-output = first\tline \r\n"
                                         "# standin: install-output = caf\xc3\xa9\r\n"
                                         "# standin: install-error = on standard error\r\n")));
-  const WireGuardRunResult run = RunWireGuardCommand(kWireGuardExe, {L"/installtunnelservice", config});
+  const WireGuardRunResult run =
+      RunWireGuardCommand(kWireGuardExe, {L"/installtunnelservice", config});
   DeleteFileW(config.c_str());
   EXPECT_TRUE(run.started);
   EXPECT_EQ(run.exitCode, 4294967295u);
