@@ -2,7 +2,7 @@
 // prints the ratios (goal: at most 1.5 each):
 //   link hand-off: from the start of a second zeq_vpn.exe with a link until the first instance's
 //                  Dart side has received it, against start-to-exit of a trivial Windows program
-//                  that posts one window message (and, for comparison, of a console program);
+//                  that posts one window message;
 //   cold start:    from the start of zeq_vpn.exe until its first frame, against a minimal Win32
 //                  program that opens one window and exits when it has painted.
 // Run from the build's bin folder in a prefix with an X server (see the README).
@@ -15,42 +15,17 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/support/process.h"
+#include "tests/support/standin_control.h"
 
 namespace {
 
 constexpr int kRounds = 15;
-constexpr wchar_t kControlPipe[] = L"\\\\.\\pipe\\ZEQ.FlutterStandIn.Control";
 
-std::wstring Here(const wchar_t* program) {
-  wchar_t path[MAX_PATH] = {};
-  std::wstring folder(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return L"\"" + folder.substr(0, folder.find_last_of(L'\\')) + L"\\" + program + L"\"";
-}
+std::wstring Here(const wchar_t* program) { return test_support::BuiltProgram(program); }
 
-common::UniqueHandle Start(std::wstring command_line) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return {};
-  }
-  const common::UniqueHandle thread(process.hThread);
-  return common::UniqueHandle(process.hProcess);
-}
-
-// The stand-in's events, or "" while its control pipe is not there.
-std::string Events() {
-  const std::string request = "events";
-  std::string response(1 << 20, '\0');
-  DWORD read = 0;
-  if (!CallNamedPipeW(kControlPipe, const_cast<char*>(request.data()),
-                      static_cast<DWORD>(request.size()), response.data(),
-                      static_cast<DWORD>(response.size()), &read, 5000)) {
-    return {};
-  }
-  response.resize(read);
-  return response;
+common::UniqueHandle Start(const std::wstring& command_line) {
+  return test_support::StartProcess(command_line);
 }
 
 // Polls gently: a client that spins would take the CPU from the program it times.
@@ -62,7 +37,8 @@ bool PollUntil(const std::function<bool()>& done) {
 }
 
 bool WaitForEvent(const std::string& text) {
-  return PollUntil([&] { return Events().find(text) != std::string::npos; });
+  return PollUntil(
+      [&] { return test_support::StandInRequest("events").find(text) != std::string::npos; });
 }
 
 // The main window is shown by the first frame.
@@ -125,7 +101,6 @@ void Report(const char* name, double measured, double baseline) {
 }  // namespace
 
 int wmain() {
-  const double console = Median([](int) { return RunToExit(Here(L"argv_echo.exe")); });
   const double trivial = Median([](int) { return RunToExit(Here(L"trivial_program.exe")); });
   const double window = Median([](int) { return RunToExit(Here(L"minimal_window.exe")); });
   const double cold = Median([](int) {
@@ -144,13 +119,11 @@ int wmain() {
         [&link] { return WaitForEvent("{url: " + link + "}"); }, second);
   });
   CloseApp(first.get());
-  if (console < 0 || trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
+  if (trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
     std::puts("a round failed: is an X server there, and the stand-in bundle beside the program?");
     return 1;
   }
   Report("link hand-off", handoff, trivial);
-  // For comparison: what a program pays under Wine before it can send a window message at all.
-  Report("(vs console)", handoff, console);
   Report("cold start", cold, window);
   return 0;
 }

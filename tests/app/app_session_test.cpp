@@ -84,7 +84,6 @@ class AppSessionTest : public tunnel_test::CleanMachineTest {
 };
 
 TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheService) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
   StartFirstInstance(L"--verbose \"daviza://first link\"");
   const std::vector<HWND> windows = MainWindows();
   ASSERT_EQ(windows.size(), 1u);
@@ -106,11 +105,18 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
   EXPECT_EQ(test_support::StandInRequest("invoke com.daviza.vpn/app consumeAuthCallback none"),
             "success string daviza://first link");
 
+  const std::string start =
+      "invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig();
+  EXPECT_EQ(
+      test_support::StandInRequest(start),
+      "error start_failed\nWireGuard for Windows is missing. Reinstall ZEQ VPN to restore the "
+      "bundled WireGuard dependency and try again.");
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
   const struct {
     std::string request;
     std::string answer;
   } calls[] = {
-      {"invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig(), "success null"},
+      {start, "success null"},
       {"invoke com.daviza.vpn/tunnel status none", "success int 3"},
       {"invoke com.daviza.vpn/tunnel stop none", "success null"},
       {"invoke com.daviza.vpn/tunnel status none", "success int 0"},

@@ -1,6 +1,6 @@
 // A pipe server of the test's own under a name the product serves, as a local attacker would
-// create it first. It listens without a thread of its own: its connect is overlapped, and it is
-// cancelled and waited for before the pipe is closed, also when a test fails half-way.
+// create it first. A new instance takes a client without being asked to connect, so nothing here
+// waits: a test looks at what arrived once its client is done.
 #pragma once
 
 #include <windows.h>
@@ -13,31 +13,31 @@ namespace test_support {
 
 class PipeSquatter {
  public:
-  explicit PipeSquatter(const wchar_t* name);
-  ~PipeSquatter();
-  PipeSquatter(const PipeSquatter&) = delete;
-  PipeSquatter& operator=(const PipeSquatter&) = delete;
+  explicit PipeSquatter(const wchar_t* name) : name_(name) { ListenAgain(); }
 
   [[nodiscard]] bool valid() const { return pipe_.valid(); }
 
-  // What a client sent, waiting at most `timeout_ms` for a client and its first message; empty
-  // when none came or the client left without writing.
-  [[nodiscard]] std::string Received(DWORD timeout_ms);
+  // What the client wrote; empty when it wrote nothing.
+  [[nodiscard]] std::string Received() const {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe_.get(), nullptr, 0, nullptr, &available, nullptr)) return {};
+    std::string bytes(available, '\0');
+    DWORD read = 0;
+    if (available > 0) ReadFile(pipe_.get(), bytes.data(), available, &read, nullptr);
+    return bytes.substr(0, read);
+  }
 
-  // Lets the client go and listens for the next one.
-  void ListenAgain();
+  // A fresh instance under the name, for the next client.
+  void ListenAgain() {
+    pipe_.reset();
+    pipe_.reset(CreateNamedPipeW(name_, PIPE_ACCESS_DUPLEX,
+                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 65536,
+                                 65536, 0, nullptr));
+  }
 
  private:
-  void Listen();
-  // Waits for the pending operation within `timeout_ms`, cancelling it on time-out; true when it
-  // completed, with its byte count in `bytes`.
-  bool Finish(DWORD timeout_ms, DWORD& bytes);
-
+  const wchar_t* name_;
   common::UniqueFileHandle pipe_;
-  common::UniqueHandle event_;
-  OVERLAPPED overlapped_{};
-  bool pending_ = false;
-  bool connected_ = false;
 };
 
 }  // namespace test_support

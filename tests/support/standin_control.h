@@ -1,6 +1,5 @@
-// Drives the stand-in embedding from a test through its control pipe (the protocol is described
-// in standins/flutter_embedding/control_pipe.cpp). The stand-in answers from its window thread,
-// which in a test is usually the test's own, so every wait here pumps that thread's messages.
+// Drives the stand-in embedding of a running app through its control pipe (the protocol is
+// described in standins/flutter_embedding/control_pipe.cpp).
 #pragma once
 
 #include <windows.h>
@@ -10,12 +9,12 @@
 
 namespace test_support {
 
-// Sends `request` and returns the response, or a text starting with "client:" when the exchange
-// failed or `timeout_ms` ran out.
-std::string StandInRequest(const std::string& request, DWORD timeout_ms = 40000);
+// Sends `request` to the stand-in of another process and returns the response, or a text
+// starting with "client:" when the exchange failed within its 30 s.
+std::string StandInRequest(const std::string& request);
 
 // Dispatches this thread's messages until `done` holds or `timeout_ms` has passed; returns
-// whether it holds.
+// whether it holds. A stand-in in this process answers on this thread only while it pumps.
 bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeout_ms);
 
 }  // namespace test_support

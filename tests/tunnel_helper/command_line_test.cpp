@@ -16,27 +16,20 @@ TEST(QuoteCommandLineArgument, QuotesOnlyWhatNeedsIt) {
   const Case cases[] = {
       {L"", L"\"\""},
       {L"daviza", L"daviza"},
-      {L"/installtunnelservice", L"/installtunnelservice"},
       // Backslashes stay single where no quote follows, quoted or not.
       {L"C:\\dir\\", L"C:\\dir\\"},
-      {L"a\\\\b", L"a\\\\b"},
-      {L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf",
-       L"\"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf\""},
       {L"C:\\Program Files\\WireGuard\\wireguard.exe",
        L"\"C:\\Program Files\\WireGuard\\wireguard.exe\""},
       // A trailing backslash is doubled before the closing quote.
       {L"C:\\with blank\\", L"\"C:\\with blank\\\\\""},
       {L"ends in two\\\\", L"\"ends in two\\\\\\\\\""},
       {L"say \"hi\"", L"\"say \\\"hi\\\"\""},
-      {L"\"", L"\"\\\"\""},
       // Backslashes before a quote: 2n + 1 of them, then the quote.
       {L"a\\\"b", L"\"a\\\\\\\"b\""},
       {L"a\\\\\"b", L"\"a\\\\\\\\\\\"b\""},
       {L"tab\there", L"\"tab\there\""},
       {L"line\nfeed", L"\"line\nfeed\""},
-      {L"vertical\vtab", L"\"vertical\vtab\""},
       {L"\u00e9t\u00e9 \u4e2d", L"\"\u00e9t\u00e9 \u4e2d\""},
-      {L"\u00e9t\u00e9", L"\u00e9t\u00e9"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(QuoteCommandLineArgument(c.argument), c.quoted);
