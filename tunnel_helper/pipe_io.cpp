@@ -83,12 +83,9 @@ PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) no
     return {.ok = false, .error = error, .bytes = 0};
   }
   SetLastError(ERROR_IO_PENDING);
-  const PipeIoResult result = Finish(FALSE, nullptr, stop_event);
-  // A stop wins over a client that connected at the same moment.
-  if (result.ok && WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) {
-    return {.ok = false, .error = ERROR_OPERATION_ABORTED, .bytes = 0};
-  }
-  return result;
+  // When the stop comes, a client that connected meanwhile is still served (Finish takes an
+  // operation that completed before its cancellation as it is).
+  return Finish(FALSE, nullptr, stop_event);
 }
 
 PipeIoResult PipeInstance::Read(void* buffer, DWORD size, const Deadline& deadline,

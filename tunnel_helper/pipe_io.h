@@ -35,9 +35,9 @@ class PipeInstance {
 
   [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
 
-  // Waits for a client. Returns ok once one is connected; ERROR_OPERATION_ABORTED when the stop
-  // event was set first (which wins when both are). `listening_event`, when given, is set as soon
-  // as clients can find the instance.
+  // Waits for a client. Returns ok once one is connected, also when the stop event is set at the
+  // same time; ERROR_OPERATION_ABORTED when the stop came and no client. `listening_event`, when
+  // given, is set as soon as clients can find the instance.
   [[nodiscard]] PipeIoResult Connect(HANDLE stop_event, HANDLE listening_event = nullptr) noexcept;
 
   // Both give up at the deadline, and when `stop_event` is given, once it is set.

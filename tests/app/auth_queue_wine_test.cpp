@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "app/app_channel.h"
+#include "app/auth_callback_queue.h"
 #include "app/auth_queue_file.h"
 #include "app/auth_queue_lock.h"
 #include "app/shared_auth_callbacks.h"
@@ -22,8 +23,10 @@ namespace fs = std::filesystem;
 using flutter::EncodableValue;
 using Links = std::vector<std::string>;
 
-// The queue file of a fresh folder named after the running test.
+// The queue file of a fresh folder named after the running test, and nothing pending (the
+// pending links live as long as the test program, also across repeated runs).
 fs::path UseFreshQueueFile() {
+  while (!app::PendingAuthCallbacks().Empty()) app::PendingAuthCallbacks().PopFront();
   const fs::path folder = fs::path(test_support::ProgramFolder()).parent_path() / "auth queues" /
                           testing::UnitTest::GetInstance()->current_test_info()->name();
   std::error_code ignored;

@@ -48,16 +48,23 @@ ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms,
                       const std::vector<std::wstring>& environment) {
   ProcessRun run;
   // A file, unlike a pipe, never blocks a child that writes much, nor the wait for one whose
-  // children keep it open; it goes with its last handle.
+  // children keep it open; it goes with its last handle. Named here, not by GetTempFileNameW,
+  // whose names come from the tick count and collide under load.
+  static LONG runs = 0;
   wchar_t folder[MAX_PATH + 1] = {};
-  wchar_t name[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, folder);
-  if (GetTempFileNameW(folder, L"out", 0, name) == 0) return run;
+  const std::wstring name = std::wstring(folder) + L"zeq-test-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(InterlockedIncrement(&runs)) + L".out";
   SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-  const common::UniqueFileHandle output(CreateFileW(
-      name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      &inheritable, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-  if (!output) return run;
+  const common::UniqueFileHandle output(
+      CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
+                  CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!output) {
+    run.start_error = GetLastError();
+    return run;
+  }
   const common::UniqueHandle process = StartProcess(command_line, output.get(), environment);
   run.started = process.valid();
   if (!run.started) {

@@ -71,7 +71,7 @@ TEST(BuildCommandLine, WindowsGivesEveryArgumentBack) {
         all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), first + 150)));
     const test_support::ProcessRun run =
         test_support::RunProcess(BuildCommandLine(echo, arguments));
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << "started " << run.started << ", error " << run.start_error;
     ASSERT_EQ(DecodeEcho(run.output), arguments);
   }
 }
