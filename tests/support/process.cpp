@@ -35,10 +35,14 @@ common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output,
   }
   std::wstring block = EnvironmentWith(environment);
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr,
-                      CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
-                      environment.empty() ? nullptr : block.data(), nullptr, &startup, &process)) {
-    return {};
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr,
+                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
+                       environment.empty() ? nullptr : block.data(), nullptr, &startup,
+                       &process)) {
+      break;
+    }
+    if (GetLastError() != kWineStartFailedUnderLoad || attempt == 3) return {};
   }
   const common::UniqueHandle thread(process.hThread);
   return common::UniqueHandle(process.hProcess);

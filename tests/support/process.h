@@ -10,6 +10,10 @@
 
 namespace test_support {
 
+// On a machine under heavy load Wine now and then fails to start a new process at all, with
+// ERROR_INTERNAL_ERROR; the starts here try again (twice at most) before they give up.
+inline constexpr DWORD kWineStartFailedUnderLoad = ERROR_INTERNAL_ERROR;
+
 // Starts `command_line` (the program's quoted path first). `output`, when given, must be
 // inheritable and receives the child's standard output and error; `environment` entries
 // ("NAME=value") are set for the child on top of this process's environment. Empty when it

@@ -2,6 +2,7 @@
 
 #include "common/unique_handle.h"
 #include "tests/support/files.h"
+#include "tests/support/process.h"
 
 namespace test_support {
 namespace {
@@ -56,7 +57,11 @@ std::string StartServiceAndWait(const std::wstring& name, DWORD limit_ms) {
 DWORD StartServiceWithoutWaiting(const std::wstring& name) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return GetLastError();
-  return StartServiceW(service.get(), 0, nullptr) ? ERROR_SUCCESS : GetLastError();
+  for (int attempt = 1;; ++attempt) {
+    if (StartServiceW(service.get(), 0, nullptr)) return ERROR_SUCCESS;
+    const DWORD error = GetLastError();
+    if (error != kWineStartFailedUnderLoad || attempt == 3) return error;
+  }
 }
 
 DWORD SendServiceControl(const std::wstring& name, DWORD control) {
