@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/wait.h"
 
@@ -33,6 +35,26 @@ std::string RemoveService(const std::wstring& name);
 
 // The current status; dwCurrentState is 0 when the service cannot be queried.
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name);
+
+// A service's registration as QueryServiceConfigW and QueryServiceConfig2W report it.
+struct ServiceConfig {
+  DWORD type = 0;
+  DWORD start_type = 0;
+  std::wstring binary_path;
+  std::wstring account;
+  std::wstring display_name;
+  std::wstring description;
+  // What the manager does when the service fails: nothing when the manager cannot tell (Wine
+  // keeps none and answers ERROR_INVALID_LEVEL).
+  struct FailureActions {
+    DWORD reset_seconds = 0;
+    std::vector<SC_ACTION> actions;
+  };
+  std::optional<FailureActions> failure_actions;
+};
+
+// Nothing when the service is unknown or its configuration cannot be read.
+std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name);
 
 // Polls until `predicate(status)` holds or the time is up; returns the last status seen.
 template <typename Predicate>

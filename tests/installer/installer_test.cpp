@@ -1,0 +1,229 @@
+// ZEQ-VPN-Setup.exe and its uninstaller, run silently as a managed install runs them, against the
+// prefix's real service control manager, registry and files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/tunnel_helper_client.h"
+#include "common/helper_names.h"
+#include "common/product_version.h"
+#include "common/unique_handle.h"
+#include "common/windows_error.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/windows_service.h"
+#include "tests/tunnel_helper/tunnel_test_support.h"
+
+namespace {
+
+using common::kHelperServiceName;
+using test_support::PathExists;
+
+constexpr wchar_t kInstallFolder[] = L"C:\\Program Files\\ZEQ VPN";
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEQ VPN";
+constexpr wchar_t kShortcut[] =
+    L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\ZEQ VPN.lnk";
+constexpr wchar_t kLinkProtocolKey[] = L"Software\\Classes\\daviza";
+constexpr const wchar_t* kInstalledFiles[] = {
+    L"zeq_vpn.exe", L"flutter_windows.dll", L"url_launcher_windows_plugin.dll",
+    L"tunnel_helper.exe", L"uninstall.exe", L"data\\flutter_assets\\tunnel.conf",
+    L"data\\icudtl.dat", L"data\\app.so"};
+
+std::wstring Installed(const std::wstring& file) { return std::wstring(kInstallFolder) + L"\\" + file; }
+
+::testing::AssertionResult RunSilently(const std::wstring& command_line) {
+  const test_support::ProcessRun run = test_support::RunProcess(command_line + L" /S", 120000);
+  if (!run.finished || run.exit_code != 0) {
+    return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
+                                         << run.finished << ", exit code " << run.exit_code;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult RunSetup() {
+  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"));
+}
+
+std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+bool KeyExists(HKEY root, const wchar_t* key) {
+  HKEY opened = nullptr;
+  const common::UniqueRegistryKey owner(
+      RegOpenKeyExW(root, key, 0, KEY_READ, &opened) == ERROR_SUCCESS ? opened : nullptr);
+  return owner.valid();
+}
+
+// "major.minor.patch.build" from a program's version resource, or "" without one.
+std::string FileVersion(const std::wstring& path) {
+  std::string resource(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT size = 0;
+  if (resource.empty() ||
+      !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(resource.size()), resource.data()) ||
+      !VerQueryValueW(resource.data(), L"\\", reinterpret_cast<void**>(&fixed), &size)) {
+    return "";
+  }
+  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+         std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
+// What an install leaves on the machine, as text, to compare one install with another.
+std::string MachineState() {
+  std::string state;
+  for (const wchar_t* file : kInstalledFiles) {
+    const std::optional<std::string> bytes = test_support::ReadFileBytes(Installed(file));
+    state += common::WideToUtf8(file) + " " + (bytes ? std::to_string(bytes->size()) : "-") + "\n";
+  }
+  for (const wchar_t* name : {L"DisplayName", L"DisplayVersion", L"Publisher", L"UninstallString",
+                              L"QuietUninstallString", L"InstallLocation", L"DisplayIcon"}) {
+    state += common::WideToUtf8(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, name).value_or(
+                 L"-")) + "\n";
+  }
+  if (const auto config = test_support::QueryServiceConfiguration(kHelperServiceName)) {
+    state += std::to_string(config->type) + " " + std::to_string(config->start_type) + " " +
+             common::WideToUtf8(config->binary_path + L" " + config->account + L" " +
+                                config->display_name + L" " + config->description) + "\n";
+  }
+  return state + (PathExists(kShortcut) ? "shortcut\n" : "");
+}
+
+app::HelperResponse SendThroughService(std::string_view command,
+                                       std::optional<std::string> config = {}) {
+  return app::SendHelperRequest(common::EncodeHelperRequest(command, config));
+}
+
+// Each test starts on a machine without ZEQ VPN and leaves one, also when it fails.
+class InstallerTest : public tunnel_test::CleanMachineTest {
+ protected:
+  void SetUp() override {
+    RemoveProduct();
+    tunnel_test::CleanMachineTest::SetUp();
+  }
+  void TearDown() override {
+    RemoveProduct();
+    tunnel_test::CleanMachineTest::TearDown();
+  }
+
+ private:
+  static void RemoveProduct() {
+    EXPECT_EQ(test_support::RemoveService(kHelperServiceName), "");
+    test_support::RemoveTree(kInstallFolder);
+    test_support::RemoveTree(kShortcut);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kLinkProtocolKey);
+  }
+};
+
+TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
+  ASSERT_TRUE(RunSetup());
+
+  for (const wchar_t* file : kInstalledFiles) {
+    EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
+  }
+  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(kShortcut));
+  const std::string version = ZEQ_VERSION_TEXT ".0";
+  EXPECT_EQ(FileVersion(Installed(L"zeq_vpn.exe")), version);
+  EXPECT_EQ(FileVersion(Installed(L"tunnel_helper.exe")), version);
+  EXPECT_EQ(FileVersion(test_support::ProgramFolder() + L"\\ZEQ-VPN-Setup.exe"), version);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
+            L"" ZEQ_VERSION_TEXT);
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+            L"\"" + Installed(L"uninstall.exe") + L"\"");
+
+  const std::optional<test_support::ServiceConfig> config =
+      test_support::QueryServiceConfiguration(kHelperServiceName);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->type, DWORD{SERVICE_WIN32_OWN_PROCESS});
+  EXPECT_EQ(config->start_type, DWORD{SERVICE_AUTO_START});
+  EXPECT_EQ(config->account, L"LocalSystem");
+  EXPECT_EQ(config->binary_path, L"\"" + Installed(L"tunnel_helper.exe") + L"\"");
+  EXPECT_EQ(config->display_name, L"ZEQ VPN Tunnel Helper");
+  EXPECT_FALSE(config->description.empty());
+  if (config->failure_actions) {  // Windows only: Wine keeps none.
+    EXPECT_EQ(config->failure_actions->reset_seconds, 86400u);
+    ASSERT_EQ(config->failure_actions->actions.size(), 3u);
+    for (const SC_ACTION& action : config->failure_actions->actions) {
+      EXPECT_EQ(action.Type, SC_ACTION_RESTART);
+      EXPECT_EQ(action.Delay, 5000u);
+    }
+  }
+
+  EXPECT_EQ(test_support::QueryService(kHelperServiceName).dwCurrentState, DWORD{SERVICE_RUNNING});
+  const app::HelperResponse status = SendThroughService("status");
+  EXPECT_TRUE(status.ok) << status.message;
+  EXPECT_EQ(status.statusRaw, 0);
+}
+
+TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndItsConfig) {
+  // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+  const std::string own_wireguard =
+      test_support::ReadFileBytes(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
+  ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
+  ASSERT_TRUE(RunSetup());
+  const std::string once = MachineState();
+  const app::HelperResponse started = SendThroughService("start", tunnel_test::TunnelConfig());
+  ASSERT_TRUE(started.ok) << started.message;
+  const DWORD first_process = test_support::QueryService(kHelperServiceName).dwProcessId;
+
+  ASSERT_TRUE(RunSetup());
+
+  EXPECT_EQ(MachineState(), once);
+  EXPECT_NE(test_support::QueryService(kHelperServiceName).dwProcessId, first_process);
+  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
+  EXPECT_EQ(SendThroughService("status").statusRaw, 3);
+  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kWireGuardExe), own_wireguard);
+}
+
+// The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
+// answer.
+class UninstallTest : public InstallerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
+  const bool service_answers = GetParam();
+  ASSERT_TRUE(RunSetup());
+  ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
+            ERROR_SUCCESS);
+  if (!service_answers) {
+    ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
+  }
+
+  const std::optional<std::wstring> uninstall =
+      RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
+  ASSERT_TRUE(uninstall);
+  ASSERT_TRUE(RunSilently(*uninstall));
+  // The uninstaller goes on in a copy of itself ("Un.exe" in the temporary folder), whose last
+  // step removes the Apps & features entry.
+  EXPECT_TRUE(test_support::PollUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); },
+                                      60000));
+  EXPECT_TRUE(test_support::PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); },
+                                      10000));
+
+  EXPECT_EQ(test_support::QueryService(kHelperServiceName).dwCurrentState, 0u);
+  EXPECT_TRUE(test_support::PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
+  EXPECT_FALSE(PathExists(kInstallFolder));
+  EXPECT_FALSE(PathExists(kShortcut));
+  EXPECT_FALSE(PathExists(tunnel_test::kProductDataDirectory));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kLinkProtocolKey));
+  EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
+  EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
+  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceAnswers, UninstallTest, ::testing::Values(true, false));
+
+}  // namespace
