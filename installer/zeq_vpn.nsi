@@ -79,6 +79,17 @@ Function .onInit
   !insertmacro RequireAdministrator
 FunctionEnd
 
+; An install that failed after stopping the service of an earlier one leaves that service running.
+Function .onInstFailed
+  Push "${HELPER_SERVICE}"
+  Call ServiceState
+  Pop $0
+  ${If} $0 = ${SERVICE_STOPPED}
+    Call StartHelperService
+    Pop $0
+  ${EndIf}
+FunctionEnd
+
 Section "${PRODUCT_NAME}"
   SectionIn RO
   ; Over an installed version: the service lets go of its program. A tunnel it started runs on,

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/tunnel_helper_client.h"
 #include "common/helper_names.h"
 #include "common/product_version.h"
-#include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -20,6 +20,7 @@ namespace {
 
 using common::kHelperServiceName;
 using test_support::PathExists;
+using test_support::PollUntil;
 
 constexpr wchar_t kInstallFolder[] = L"C:\\Program Files\\ZEQ VPN";
 constexpr wchar_t kUninstallKey[] =
@@ -28,19 +29,19 @@ constexpr wchar_t kShortcut[] =
     L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\ZEQ VPN.lnk";
 constexpr wchar_t kLinkProtocolKey[] = L"Software\\Classes\\daviza";
 constexpr const wchar_t* kInstalledFiles[] = {
-    L"zeq_vpn.exe", L"flutter_windows.dll", L"url_launcher_windows_plugin.dll",
-    L"tunnel_helper.exe", L"uninstall.exe", L"data\\flutter_assets\\tunnel.conf",
-    L"data\\icudtl.dat", L"data\\app.so"};
+    L"zeq_vpn.exe",       L"flutter_windows.dll", L"url_launcher_windows_plugin.dll",
+    L"tunnel_helper.exe", L"uninstall.exe",       L"data\\flutter_assets\\tunnel.conf",
+    L"data\\icudtl.dat",  L"data\\app.so"};
 
-std::wstring Installed(const std::wstring& file) { return std::wstring(kInstallFolder) + L"\\" + file; }
+std::wstring Installed(const wchar_t* file) {
+  return kInstallFolder + (L"\\" + std::wstring(file));
+}
 
 ::testing::AssertionResult RunSilently(const std::wstring& command_line) {
   const test_support::ProcessRun run = test_support::RunProcess(command_line + L" /S", 120000);
-  if (!run.finished || run.exit_code != 0) {
-    return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
-                                         << run.finished << ", exit code " << run.exit_code;
-  }
-  return ::testing::AssertionSuccess();
+  if (run.finished && run.exit_code == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
+                                       << run.finished << ", exit code " << run.exit_code;
 }
 
 ::testing::AssertionResult RunSetup() {
@@ -56,47 +57,39 @@ std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wc
   return value;
 }
 
-bool KeyExists(HKEY root, const wchar_t* key) {
-  HKEY opened = nullptr;
-  const common::UniqueRegistryKey owner(
-      RegOpenKeyExW(root, key, 0, KEY_READ, &opened) == ERROR_SUCCESS ? opened : nullptr);
-  return owner.valid();
-}
-
-// "major.minor.patch.build" from a program's version resource, or "" without one.
+// The file version in a program's version resource, "major.minor.patch.build"; "" without one.
 std::string FileVersion(const std::wstring& path) {
-  std::string resource(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
-  VS_FIXEDFILEINFO* fixed = nullptr;
+  std::string data(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
+  VS_FIXEDFILEINFO* info = nullptr;
   UINT size = 0;
-  if (resource.empty() ||
-      !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(resource.size()), resource.data()) ||
-      !VerQueryValueW(resource.data(), L"\\", reinterpret_cast<void**>(&fixed), &size)) {
-    return "";
+  char text[48] = "";
+  if (!data.empty() &&
+      GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
+      VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &size)) {
+    snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS),
+             LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+             LOWORD(info->dwFileVersionLS));
   }
-  return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-         std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-         std::to_string(LOWORD(fixed->dwFileVersionLS));
+  return text;
 }
 
 // What an install leaves on the machine, as text, to compare one install with another.
 std::string MachineState() {
-  std::string state;
+  std::string state = PathExists(kShortcut) ? "shortcut\n" : "";
   for (const wchar_t* file : kInstalledFiles) {
-    const std::optional<std::string> bytes = test_support::ReadFileBytes(Installed(file));
+    const auto bytes = test_support::ReadFileBytes(Installed(file));
     state += common::WideToUtf8(file) + " " + (bytes ? std::to_string(bytes->size()) : "-") + "\n";
   }
   for (const wchar_t* name : {L"DisplayName", L"DisplayVersion", L"Publisher", L"UninstallString",
                               L"QuietUninstallString", L"InstallLocation", L"DisplayIcon"}) {
-    state += common::WideToUtf8(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, name).value_or(
-                 L"-")) + "\n";
+    const auto value = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+    state += common::WideToUtf8(value.value_or(L"-")) + "\n";
   }
-  if (const auto config = test_support::QueryServiceConfiguration(kHelperServiceName)) {
-    state += std::to_string(config->type) + " " + std::to_string(config->start_type) + " " +
-             common::WideToUtf8(config->binary_path + L" " + config->account + L" " +
-                                config->display_name + L" " + config->description) + "\n";
-  }
-  return state + (PathExists(kShortcut) ? "shortcut\n" : "");
+  const auto service = test_support::QueryServiceConfiguration(kHelperServiceName);
+  if (!service) return state + "no service";
+  return state + std::to_string(service->type) + " " + std::to_string(service->start_type) + " " +
+         common::WideToUtf8(service->binary_path + L"|" + service->account + L"|" +
+                            service->display_name + L"|" + service->description);
 }
 
 app::HelperResponse SendThroughService(std::string_view command,
@@ -134,14 +127,14 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
   }
   EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
   EXPECT_TRUE(PathExists(kShortcut));
-  const std::string version = ZEQ_VERSION_TEXT ".0";
-  EXPECT_EQ(FileVersion(Installed(L"zeq_vpn.exe")), version);
-  EXPECT_EQ(FileVersion(Installed(L"tunnel_helper.exe")), version);
-  EXPECT_EQ(FileVersion(test_support::ProgramFolder() + L"\\ZEQ-VPN-Setup.exe"), version);
+  for (const std::wstring& program : {Installed(L"zeq_vpn.exe"), Installed(L"tunnel_helper.exe"),
+                                      test_support::ProgramFolder() + L"\\ZEQ-VPN-Setup.exe"}) {
+    EXPECT_EQ(FileVersion(program), ZEQ_VERSION_TEXT ".0") << common::WideToUtf8(program);
+  }
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
-            L"\"" + Installed(L"uninstall.exe") + L"\"");
+            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\"");
 
   const std::optional<test_support::ServiceConfig> config =
       test_support::QueryServiceConfiguration(kHelperServiceName);
@@ -149,17 +142,9 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
   EXPECT_EQ(config->type, DWORD{SERVICE_WIN32_OWN_PROCESS});
   EXPECT_EQ(config->start_type, DWORD{SERVICE_AUTO_START});
   EXPECT_EQ(config->account, L"LocalSystem");
-  EXPECT_EQ(config->binary_path, L"\"" + Installed(L"tunnel_helper.exe") + L"\"");
+  EXPECT_EQ(config->binary_path, L"\"C:\\Program Files\\ZEQ VPN\\tunnel_helper.exe\"");
   EXPECT_EQ(config->display_name, L"ZEQ VPN Tunnel Helper");
-  EXPECT_FALSE(config->description.empty());
-  if (config->failure_actions) {  // Windows only: Wine keeps none.
-    EXPECT_EQ(config->failure_actions->reset_seconds, 86400u);
-    ASSERT_EQ(config->failure_actions->actions.size(), 3u);
-    for (const SC_ACTION& action : config->failure_actions->actions) {
-      EXPECT_EQ(action.Type, SC_ACTION_RESTART);
-      EXPECT_EQ(action.Delay, 5000u);
-    }
-  }
+  EXPECT_NE(config->description, L"");
 
   EXPECT_EQ(test_support::QueryService(kHelperServiceName).dwCurrentState, DWORD{SERVICE_RUNNING});
   const app::HelperResponse status = SendThroughService("status");
@@ -193,32 +178,29 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 class UninstallTest : public InstallerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
-  const bool service_answers = GetParam();
   ASSERT_TRUE(RunSetup());
   ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
             ERROR_SUCCESS);
-  if (!service_answers) {
+  if (const bool service_answers = GetParam(); !service_answers) {
     ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
   }
-
-  const std::optional<std::wstring> uninstall =
-      RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
+  const auto uninstall = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
   ASSERT_TRUE(uninstall);
+
   ASSERT_TRUE(RunSilently(*uninstall));
-  // The uninstaller goes on in a copy of itself ("Un.exe" in the temporary folder), whose last
-  // step removes the Apps & features entry.
-  EXPECT_TRUE(test_support::PollUntil([] { return !KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey); },
-                                      60000));
-  EXPECT_TRUE(test_support::PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); },
-                                      10000));
+  // It goes on in a copy of itself ("Un.exe" in the temporary folder), whose last step removes
+  // the Apps & features entry.
+  EXPECT_TRUE(PollUntil(
+      [] { return !RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"); }, 60000));
+  EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 10000));
 
   EXPECT_EQ(test_support::QueryService(kHelperServiceName).dwCurrentState, 0u);
-  EXPECT_TRUE(test_support::PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
+  EXPECT_TRUE(PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
   EXPECT_FALSE(PathExists(kInstallFolder));
   EXPECT_FALSE(PathExists(kShortcut));
   EXPECT_FALSE(PathExists(tunnel_test::kProductDataDirectory));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kLinkProtocolKey));
+  EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
   EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));

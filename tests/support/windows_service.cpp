@@ -1,5 +1,7 @@
 #include "tests/support/windows_service.h"
 
+#include <vector>
+
 #include "common/unique_handle.h"
 #include "tests/support/files.h"
 
@@ -102,8 +104,8 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
 
 std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
-  // Each query is asked its size first; the buffers are DWORD-aligned for the structures.
-  const auto query = [&](auto&& call) -> std::optional<std::vector<DWORD>> {
+  // Asks for the size first; the buffer is DWORD-aligned for the structures.
+  const auto query = [](auto&& call) -> std::optional<std::vector<DWORD>> {
     DWORD needed = 0;
     call(nullptr, 0, &needed);
     std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
@@ -112,36 +114,18 @@ std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name)
   };
   if (!service) return std::nullopt;
   const auto basic = query([&](BYTE* data, DWORD size, DWORD* needed) {
-    return QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(data),
-                               size, needed);
+    return QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(data), size,
+                               needed);
   });
-  const auto second = [&](DWORD level) {
-    return query([&](BYTE* data, DWORD size, DWORD* needed) {
-      return QueryServiceConfig2W(service.get(), level, data, size, needed);
-    });
-  };
-  const auto description = second(SERVICE_CONFIG_DESCRIPTION);
-  const auto failure = second(SERVICE_CONFIG_FAILURE_ACTIONS);
+  const auto description = query([&](BYTE* data, DWORD size, DWORD* needed) {
+    return QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, data, size, needed);
+  });
   if (!basic || !description) return std::nullopt;
   const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(basic->data());
-  const auto text = [](const wchar_t* value) { return std::wstring(value ? value : L""); };
-  ServiceConfig result;
-  result.type = config->dwServiceType;
-  result.start_type = config->dwStartType;
-  result.binary_path = text(config->lpBinaryPathName);
-  result.account = text(config->lpServiceStartName);
-  result.display_name = text(config->lpDisplayName);
-  result.description =
-      text(reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description->data())->lpDescription);
-  if (failure) {
-    const auto* actions = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(failure->data());
-    result.failure_actions.emplace().reset_seconds = actions->dwResetPeriod;
-    if (actions->lpsaActions != nullptr) {
-      result.failure_actions->actions.assign(actions->lpsaActions,
-                                             actions->lpsaActions + actions->cActions);
-    }
-  }
-  return result;
+  const wchar_t* text =
+      reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description->data())->lpDescription;
+  return ServiceConfig{config->dwServiceType,      config->dwStartType,   config->lpBinaryPathName,
+                       config->lpServiceStartName, config->lpDisplayName, text ? text : L""};
 }
 
 }  // namespace test_support

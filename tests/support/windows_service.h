@@ -7,7 +7,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "tests/support/wait.h"
 
@@ -36,7 +35,8 @@ std::string RemoveService(const std::wstring& name);
 // The current status; dwCurrentState is 0 when the service cannot be queried.
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name);
 
-// A service's registration as QueryServiceConfigW and QueryServiceConfig2W report it.
+// A service's registration as QueryServiceConfigW and QueryServiceConfig2W report it. (Wine keeps
+// no failure actions: it answers ERROR_INVALID_LEVEL for them.)
 struct ServiceConfig {
   DWORD type = 0;
   DWORD start_type = 0;
@@ -44,13 +44,6 @@ struct ServiceConfig {
   std::wstring account;
   std::wstring display_name;
   std::wstring description;
-  // What the manager does when the service fails: nothing when the manager cannot tell (Wine
-  // keeps none and answers ERROR_INVALID_LEVEL).
-  struct FailureActions {
-    DWORD reset_seconds = 0;
-    std::vector<SC_ACTION> actions;
-  };
-  std::optional<FailureActions> failure_actions;
 };
 
 // Nothing when the service is unknown or its configuration cannot be read.
