@@ -133,8 +133,6 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
   }
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
-            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\"");
 
   const std::optional<test_support::ServiceConfig> config =
       test_support::QueryServiceConfiguration(kHelperServiceName);
