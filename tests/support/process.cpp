@@ -1,5 +1,7 @@
 #include "tests/support/process.h"
 
+#include <tlhelp32.h>
+
 #include "tests/support/files.h"
 
 namespace test_support {
@@ -89,6 +91,17 @@ ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms,
     run.output.append(chunk, read);
   }
   return run;
+}
+
+bool IsProcessRunning(const std::wstring& image_name) {
+  const common::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+       more = Process32NextW(snapshot.get(), &entry)) {
+    if (_wcsicmp(entry.szExeFile, image_name.c_str()) == 0) return true;
+  }
+  return false;
 }
 
 std::wstring BuiltProgram(const std::wstring& program) {

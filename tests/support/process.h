@@ -33,6 +33,9 @@ struct ProcessRun {
 ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms = 30000,
                       const std::vector<std::wstring>& environment = {});
 
+// Whether a process with this file name (for example L"tunnel_helper.exe") runs in the prefix.
+bool IsProcessRunning(const std::wstring& image_name);
+
 // "<program folder>\<program>" in quotes, for a command line.
 std::wstring BuiltProgram(const std::wstring& program);
 

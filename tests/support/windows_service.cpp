@@ -1,5 +1,7 @@
 #include "tests/support/windows_service.h"
 
+#include <vector>
+
 #include "common/unique_handle.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -103,6 +105,32 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
     return SERVICE_STATUS_PROCESS{};
   }
   return status;
+}
+
+std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name) {
+  const common::UniqueServiceHandle service = OpenNamedService(name);
+  // Asks for the size first; the buffer is DWORD-aligned for the structures.
+  const auto query = [](auto&& call) -> std::optional<std::vector<DWORD>> {
+    DWORD needed = 0;
+    call(nullptr, 0, &needed);
+    std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
+    if (!call(reinterpret_cast<BYTE*>(buffer.data()), needed, &needed)) return std::nullopt;
+    return buffer;
+  };
+  if (!service) return std::nullopt;
+  const auto basic = query([&](BYTE* data, DWORD size, DWORD* needed) {
+    return QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(data), size,
+                               needed);
+  });
+  const auto description = query([&](BYTE* data, DWORD size, DWORD* needed) {
+    return QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, data, size, needed);
+  });
+  if (!basic || !description) return std::nullopt;
+  const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(basic->data());
+  const wchar_t* text =
+      reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description->data())->lpDescription;
+  return ServiceConfig{config->dwServiceType,      config->dwStartType,   config->lpBinaryPathName,
+                       config->lpServiceStartName, config->lpDisplayName, text ? text : L""};
 }
 
 }  // namespace test_support

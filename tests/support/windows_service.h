@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "tests/support/wait.h"
@@ -33,6 +34,20 @@ std::string RemoveService(const std::wstring& name);
 
 // The current status; dwCurrentState is 0 when the service cannot be queried.
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name);
+
+// A service's registration as QueryServiceConfigW and QueryServiceConfig2W report it. (Wine keeps
+// no failure actions: it answers ERROR_INVALID_LEVEL for them.)
+struct ServiceConfig {
+  DWORD type = 0;
+  DWORD start_type = 0;
+  std::wstring binary_path;
+  std::wstring account;
+  std::wstring display_name;
+  std::wstring description;
+};
+
+// Nothing when the service is unknown or its configuration cannot be read.
+std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name);
 
 // Polls until `predicate(status)` holds or the time is up; returns the last status seen.
 template <typename Predicate>

@@ -1,0 +1,169 @@
+; The tunnel helper service "DAVIZATunnelHelper": its registration and start (Setup), and the
+; tunnel it drives and its removal (the uninstaller).
+
+!define HELPER_SERVICE "DAVIZATunnelHelper"
+!define HELPER_DISPLAY_NAME "ZEQ VPN Tunnel Helper"
+!define HELPER_DESCRIPTION "Starts, stops and reports the ZEQ VPN tunnel for the ZEQ VPN app. \
+ZEQ VPN cannot connect while it is stopped."
+!define HELPER_PIPE "\\.\pipe\DAVIZA.TunnelHelper"
+; "WireGuardTunnel$daviza", with the dollar sign escaped for NSIS.
+!define TUNNEL_SERVICE "WireGuardTunnel$$daviza"
+!define TUNNEL_NAME "daviza"
+; Windows' default service DACL (LocalSystem, Administrators, interactive and service logons), and
+; Authenticated Users may read its status and configuration: the app checks that the pipe it talks
+; to is served by this service's process, also when its user signed in other than interactively.
+; Nobody but LocalSystem and Administrators may start, stop or reconfigure it.
+!define HELPER_SDDL "D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)\
+(A;;CCLCSWLOCRRC;;;IU)(A;;CCLCSWLOCRRC;;;SU)(A;;CCLCSWLORC;;;AU)"
+; A stop waits for a tunnel command the service is carrying out (up to 15 s) and for its own end.
+!define HELPER_STOP_LIMIT_MS 45000
+!define HELPER_START_LIMIT_MS 30000
+!define TUNNEL_STOP_LIMIT_MS 30000
+!define SC_TIMEOUT_MS 30000
+
+!define SERVICE_WIN32_OWN_PROCESS 0x10
+!define SERVICE_AUTO_START 2
+!define SERVICE_ERROR_NORMAL 1
+!define SERVICE_CHANGE_CONFIG 0x0002
+
+; Runs sc.exe with `arguments`; sets the error flag unless it exits with 0.
+!macro RunServiceControl arguments
+  nsExec::ExecToLog /TIMEOUT=${SC_TIMEOUT_MS} '"$SYSDIR\sc.exe" ${arguments}'
+  Pop $R9
+  ${If} $R9 != 0
+    DetailPrint `sc.exe ${arguments}: $R9`
+    SetErrors
+  ${EndIf}
+!macroend
+
+; () -> 1 once the service is registered as it should be: own process, started automatically as
+; LocalSystem from the install folder, with its description, restart on failure and DACL; else 0.
+Function RegisterHelperService
+  System::Store "S"
+  ClearErrors
+  ; Quoted: the path has blanks, and an unquoted one could start "C:\Program.exe" as LocalSystem.
+  StrCpy $0 '"$INSTDIR\tunnel_helper.exe"'
+  Push "${HELPER_SERVICE}"
+  Call ServiceState
+  Pop $1
+  ${If} $1 = 0
+    !insertmacro RunServiceControl 'create ${HELPER_SERVICE} binpath= "\"$INSTDIR\tunnel_helper.exe\"" \
+type= own start= auto obj= LocalSystem DisplayName= "${HELPER_DISPLAY_NAME}"'
+  ${Else}
+    ; Set again over an earlier install. Wine's sc.exe has no "config" command.
+    System::Call "advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2"
+    System::Call "advapi32::OpenServiceW(p r2, w '${HELPER_SERVICE}', i ${SERVICE_CHANGE_CONFIG}) p.r3"
+    System::Call "advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_WIN32_OWN_PROCESS}, \
+i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, w r0, p 0, p 0, p 0, w 'LocalSystem', w '', \
+w '${HELPER_DISPLAY_NAME}') i.r4 ?e"
+    Pop $5
+    System::Call "advapi32::CloseServiceHandle(p r3)"
+    System::Call "advapi32::CloseServiceHandle(p r2)"
+    ${If} $4 = 0
+      DetailPrint "ChangeServiceConfigW failed: $5"
+      SetErrors
+    ${EndIf}
+  ${EndIf}
+  !insertmacro RunServiceControl 'description ${HELPER_SERVICE} "${HELPER_DESCRIPTION}"'
+  !insertmacro RunServiceControl 'failure ${HELPER_SERVICE} reset= 86400 \
+actions= restart/5000/restart/5000/restart/5000'
+  !insertmacro RunServiceControl 'sdset ${HELPER_SERVICE} ${HELPER_SDDL}'
+  ${If} ${Errors}
+    Push 0
+  ${Else}
+    Push 1
+  ${EndIf}
+  System::Store "L"
+FunctionEnd
+
+; () -> 1 once the service runs (its pipe is open by then), else 0.
+Function StartHelperService
+  System::Store "S"
+  DetailPrint "Starting the service ${HELPER_SERVICE}"
+  nsExec::ExecToLog /TIMEOUT=${SC_TIMEOUT_MS} '"$SYSDIR\sc.exe" start ${HELPER_SERVICE}'
+  Pop $0
+  Push "${HELPER_SERVICE}"
+  Push ${SERVICE_RUNNING}
+  Push ${HELPER_START_LIMIT_MS}
+  Call WaitForServiceState
+  Pop $1
+  ${If} $1 = ${SERVICE_RUNNING}
+    Push 1
+  ${Else}
+    Push 0
+  ${EndIf}
+  System::Store "L"
+FunctionEnd
+
+; Ends a tunnel the product left running: through the service, as the app's Disconnect does, and
+; when the service cannot do it, with WireGuard itself.
+Function un.StopTunnel
+  System::Store "S"
+  Push "${TUNNEL_SERVICE}"
+  Call un.ServiceState
+  Pop $0
+  ${If} $0 <> 0
+    DetailPrint "Stopping the tunnel ${TUNNEL_NAME}"
+    StrCpy $1 '{"command":"stop"}'
+    StrLen $2 $1
+    System::Alloc 1024
+    Pop $3
+    ; One request and its answer in message mode, as the app sends them; up to 5 s for the pipe.
+    System::Call "kernel32::CallNamedPipeW(w '${HELPER_PIPE}', m r1, i r2, p r3, i 1023, *i .r4, \
+i 5000) i.r5 ?e"
+    Pop $6
+    ${If} $5 <> 0
+      System::Call "*$3(&m1024 .r7)"
+      DetailPrint "The tunnel helper service answered: $7"
+    ${Else}
+      DetailPrint "The tunnel helper service did not answer: $6"
+    ${EndIf}
+    System::Free $3
+    Push "${TUNNEL_SERVICE}"
+    Call un.ServiceState
+    Pop $0
+    StrCpy $8 "$PROGRAMFILES64\WireGuard\wireguard.exe"
+    ${If} $0 <> 0
+    ${AndIf} ${FileExists} $8
+      nsExec::ExecToLog /TIMEOUT=${TUNNEL_STOP_LIMIT_MS} \
+        '"$8" /uninstalltunnelservice ${TUNNEL_NAME}'
+      Pop $9
+    ${EndIf}
+    Push "${TUNNEL_SERVICE}"
+    Push ${SERVICE_STOPPED}
+    Push ${TUNNEL_STOP_LIMIT_MS}
+    Call un.WaitForServiceState
+    Pop $0
+    ${If} $0 <> 0
+    ${AndIf} $0 <> ${SERVICE_STOPPED}
+      DetailPrint "The tunnel ${TUNNEL_NAME} still runs."
+    ${EndIf}
+  ${EndIf}
+  System::Store "L"
+FunctionEnd
+
+; Stops and deletes the service; a service that will not stop is deleted all the same, and goes
+; when its process ends.
+Function un.RemoveHelperService
+  System::Store "S"
+  Push "${HELPER_SERVICE}"
+  Push ${HELPER_STOP_LIMIT_MS}
+  Call un.StopService
+  Pop $0
+  ${If} $0 = 0
+    DetailPrint "The service ${HELPER_SERVICE} does not stop."
+  ${EndIf}
+  Push "${HELPER_SERVICE}"
+  Call un.ServiceState
+  Pop $0
+  ${If} $0 <> 0
+    nsExec::ExecToLog /TIMEOUT=${SC_TIMEOUT_MS} '"$SYSDIR\sc.exe" delete ${HELPER_SERVICE}'
+    Pop $1
+    Push "${HELPER_SERVICE}"
+    Push 0
+    Push 10000
+    Call un.WaitForServiceState
+    Pop $0
+  ${EndIf}
+  System::Store "L"
+FunctionEnd

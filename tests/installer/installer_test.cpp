@@ -1,0 +1,209 @@
+// ZEQ-VPN-Setup.exe and its uninstaller, run silently as a managed install runs them, against the
+// prefix's real service control manager, registry and files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/tunnel_helper_client.h"
+#include "common/helper_names.h"
+#include "common/product_version.h"
+#include "common/windows_error.h"
+#include "tests/support/files.h"
+#include "tests/support/process.h"
+#include "tests/support/windows_service.h"
+#include "tests/tunnel_helper/tunnel_test_support.h"
+
+namespace {
+
+using common::kHelperServiceName;
+using test_support::PathExists;
+using test_support::PollUntil;
+
+constexpr wchar_t kInstallFolder[] = L"C:\\Program Files\\ZEQ VPN";
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZEQ VPN";
+constexpr wchar_t kShortcut[] =
+    L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\ZEQ VPN.lnk";
+constexpr wchar_t kLinkProtocolKey[] = L"Software\\Classes\\daviza";
+constexpr const wchar_t* kInstalledFiles[] = {
+    L"zeq_vpn.exe",       L"flutter_windows.dll", L"url_launcher_windows_plugin.dll",
+    L"tunnel_helper.exe", L"uninstall.exe",       L"data\\flutter_assets\\tunnel.conf",
+    L"data\\icudtl.dat",  L"data\\app.so"};
+
+std::wstring Installed(const wchar_t* file) {
+  return kInstallFolder + (L"\\" + std::wstring(file));
+}
+
+::testing::AssertionResult RunSilently(const std::wstring& command_line) {
+  const test_support::ProcessRun run = test_support::RunProcess(command_line + L" /S", 120000);
+  if (run.finished && run.exit_code == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
+                                       << run.finished << ", exit code " << run.exit_code;
+}
+
+::testing::AssertionResult RunSetup() {
+  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"));
+}
+
+std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+// The file version in a program's version resource, "major.minor.patch.build"; "" without one.
+std::string FileVersion(const std::wstring& path) {
+  std::string data(GetFileVersionInfoSizeW(path.c_str(), nullptr), '\0');
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT size = 0;
+  char text[48] = "";
+  if (!data.empty() &&
+      GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) &&
+      VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &size)) {
+    snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS),
+             LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS),
+             LOWORD(info->dwFileVersionLS));
+  }
+  return text;
+}
+
+// What an install leaves on the machine, as text, to compare one install with another.
+std::string MachineState() {
+  std::string state = PathExists(kShortcut) ? "shortcut\n" : "";
+  for (const wchar_t* file : kInstalledFiles) {
+    const auto bytes = test_support::ReadFileBytes(Installed(file));
+    state += common::WideToUtf8(file) + " " + (bytes ? std::to_string(bytes->size()) : "-") + "\n";
+  }
+  for (const wchar_t* name : {L"DisplayName", L"DisplayVersion", L"Publisher", L"UninstallString",
+                              L"QuietUninstallString", L"InstallLocation", L"DisplayIcon"}) {
+    const auto value = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, name);
+    state += common::WideToUtf8(value.value_or(L"-")) + "\n";
+  }
+  const auto service = test_support::QueryServiceConfiguration(common::kHelperServiceName);
+  if (!service) return state + "no service";
+  return state + std::to_string(service->type) + " " + std::to_string(service->start_type) + " " +
+         common::WideToUtf8(service->binary_path + L"|" + service->account + L"|" +
+                            service->display_name + L"|" + service->description);
+}
+
+app::HelperResponse SendThroughService(std::string_view command,
+                                       std::optional<std::string> config = {}) {
+  return app::SendHelperRequest(common::EncodeHelperRequest(command, config));
+}
+
+// Each test starts on a machine without ZEQ VPN and leaves one, also when it fails.
+class InstallerTest : public tunnel_test::CleanMachineTest {
+ protected:
+  void SetUp() override {
+    RemoveProduct();
+    tunnel_test::CleanMachineTest::SetUp();
+  }
+  void TearDown() override {
+    RemoveProduct();
+    tunnel_test::CleanMachineTest::TearDown();
+  }
+
+ private:
+  static void RemoveProduct() {
+    EXPECT_EQ(test_support::RemoveService(common::kHelperServiceName), "");
+    test_support::RemoveTree(kInstallFolder);
+    test_support::RemoveTree(kShortcut);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kLinkProtocolKey);
+  }
+};
+
+TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
+  ASSERT_TRUE(RunSetup());
+
+  for (const wchar_t* file : kInstalledFiles) {
+    EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
+  }
+  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(kShortcut));
+  for (const std::wstring& program : {Installed(L"zeq_vpn.exe"), Installed(L"tunnel_helper.exe"),
+                                      test_support::ProgramFolder() + L"\\ZEQ-VPN-Setup.exe"}) {
+    EXPECT_EQ(FileVersion(program), ZEQ_VERSION_TEXT ".0") << common::WideToUtf8(program);
+  }
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
+            L"" ZEQ_VERSION_TEXT);
+
+  const std::optional<test_support::ServiceConfig> config =
+      test_support::QueryServiceConfiguration(common::kHelperServiceName);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(config->type, DWORD{SERVICE_WIN32_OWN_PROCESS});
+  EXPECT_EQ(config->start_type, DWORD{SERVICE_AUTO_START});
+  EXPECT_EQ(config->account, L"LocalSystem");
+  EXPECT_EQ(config->binary_path, L"\"C:\\Program Files\\ZEQ VPN\\tunnel_helper.exe\"");
+  EXPECT_EQ(config->display_name, L"ZEQ VPN Tunnel Helper");
+  EXPECT_NE(config->description, L"");
+
+  EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, DWORD{SERVICE_RUNNING});
+  const app::HelperResponse status = SendThroughService("status");
+  EXPECT_TRUE(status.ok) << status.message;
+  EXPECT_EQ(status.statusRaw, 0);
+}
+
+TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndItsConfig) {
+  // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
+  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+  const std::string own_wireguard =
+      test_support::ReadFileBytes(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
+  ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
+  ASSERT_TRUE(RunSetup());
+  const std::string once = MachineState();
+  const app::HelperResponse started = SendThroughService("start", tunnel_test::TunnelConfig());
+  ASSERT_TRUE(started.ok) << started.message;
+  const DWORD first_process = test_support::QueryService(common::kHelperServiceName).dwProcessId;
+
+  ASSERT_TRUE(RunSetup());
+
+  EXPECT_EQ(MachineState(), once);
+  EXPECT_NE(test_support::QueryService(common::kHelperServiceName).dwProcessId, first_process);
+  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
+  EXPECT_EQ(SendThroughService("status").statusRaw, 3);
+  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kWireGuardExe), own_wireguard);
+}
+
+// The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
+// answer.
+class UninstallTest : public InstallerTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
+  ASSERT_TRUE(RunSetup());
+  ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
+            ERROR_SUCCESS);
+  if (const bool service_answers = GetParam(); !service_answers) {
+    ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+  }
+  const auto uninstall = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
+  ASSERT_TRUE(uninstall);
+
+  ASSERT_TRUE(RunSilently(*uninstall));
+  // It goes on in a copy of itself ("Un.exe" in the temporary folder), whose last step removes
+  // the Apps & features entry.
+  EXPECT_TRUE(PollUntil(
+      [] { return !RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"); }, 60000));
+  EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 10000));
+
+  EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
+  EXPECT_TRUE(PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
+  EXPECT_FALSE(PathExists(kInstallFolder));
+  EXPECT_FALSE(PathExists(kShortcut));
+  EXPECT_FALSE(PathExists(tunnel_test::kProductDataDirectory));
+  EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
+  EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
+  EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
+  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+}
+
+INSTANTIATE_TEST_SUITE_P(ServiceAnswers, UninstallTest, ::testing::Values(true, false));
+
+}  // namespace
