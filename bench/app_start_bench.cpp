@@ -22,11 +22,8 @@ namespace {
 
 constexpr int kRounds = 15;
 
-std::wstring Here(const wchar_t* program) { return test_support::BuiltProgram(program); }
-
-common::UniqueHandle Start(const std::wstring& command_line) {
-  return test_support::StartProcess(command_line);
-}
+using test_support::BuiltProgram;
+using test_support::StartProcess;
 
 // Polls gently: a client that spins would take the CPU from the program it times.
 bool PollUntil(const std::function<bool()>& done) {
@@ -74,7 +71,7 @@ double TimeStart(const std::wstring& command_line, const std::function<bool()>& 
                  common::UniqueHandle& process) {
   LARGE_INTEGER start;
   QueryPerformanceCounter(&start);
-  process = Start(command_line);
+  process = StartProcess(command_line);
   return process && until() ? MillisecondsSince(start) : -1;
 }
 
@@ -101,21 +98,22 @@ void Report(const char* name, double measured, double baseline) {
 }  // namespace
 
 int wmain() {
-  const double trivial = Median([](int) { return RunToExit(Here(L"trivial_program.exe")); });
-  const double window = Median([](int) { return RunToExit(Here(L"minimal_window.exe")); });
+  const double trivial =
+      Median([](int) { return RunToExit(BuiltProgram(L"trivial_program.exe")); });
+  const double window = Median([](int) { return RunToExit(BuiltProgram(L"minimal_window.exe")); });
   const double cold = Median([](int) {
     common::UniqueHandle app;
-    const double time = TimeStart(Here(L"zeq_vpn.exe"), WaitForFirstFrame, app);
+    const double time = TimeStart(BuiltProgram(L"zeq_vpn.exe"), WaitForFirstFrame, app);
     CloseApp(app.get());
     return time;
   });
-  common::UniqueHandle first = Start(Here(L"zeq_vpn.exe"));
+  common::UniqueHandle first = StartProcess(BuiltProgram(L"zeq_vpn.exe"));
   const bool ready = first && WaitForFirstFrame();
   const double handoff = !ready ? -1 : Median([](int index) {
     const std::string link = "daviza://bench/" + std::to_string(index);
     common::UniqueHandle second;
     return TimeStart(
-        Here(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()),
+        BuiltProgram(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()),
         [&link] { return WaitForEvent("{url: " + link + "}"); }, second);
   });
   CloseApp(first.get());

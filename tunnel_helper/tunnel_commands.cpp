@@ -107,7 +107,7 @@ HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& 
 
 HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t initial_state = options.query_state(query_error);
+  const std::uint32_t initial_state = QueryTunnelServiceState(query_error);
   if (!query_error.empty()) {
     return common::MakeFailureResponse(std::move(query_error));
   }
@@ -126,7 +126,7 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   if (uninstall.exitCode != 0) {
     // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
     std::string requery_error;
-    const std::uint32_t state = options.query_state(requery_error);
+    const std::uint32_t state = QueryTunnelServiceState(requery_error);
     if (!requery_error.empty()) {
       return common::MakeFailureResponse(std::move(requery_error));
     }
@@ -141,9 +141,9 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   return Succeed(kTunnelStateNotRunning);
 }
 
-HelperResponse GetTunnelStatus(const TunnelCommandOptions& options) {
+HelperResponse GetTunnelStatus() {
   std::string query_error;
-  const std::uint32_t state = options.query_state(query_error);
+  const std::uint32_t state = QueryTunnelServiceState(query_error);
   if (!query_error.empty()) {
     return common::MakeFailureResponse(std::move(query_error));
   }

@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,12 +19,9 @@ namespace tunnel_helper {
 // The largest config accepted, in bytes of the decoded string.
 inline constexpr std::size_t kMaxWireGuardConfigBytes = 65536;
 
-// How the commands look at the tunnel service. The defaults are the product's. Tests shorten the
-// waits, and substitute a failing state query, which the service control manager cannot be made
-// to give under test. `query_state` replaces the single queries of "stop" and "status", not the
-// polling inside a wait.
+// How long the commands wait for the tunnel service; the default is the product's, tests shorten
+// it.
 struct TunnelCommandOptions {
-  std::function<std::uint32_t(std::string& error_text)> query_state = QueryTunnelServiceState;
   DWORD wait_limit_ms = kTunnelServiceWaitTimeoutMs;
 };
 
@@ -40,6 +36,6 @@ struct TunnelCommandOptions {
 [[nodiscard]] HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
 
 // Whether the tunnel service runs.
-[[nodiscard]] HelperResponse GetTunnelStatus(const TunnelCommandOptions& options = {});
+[[nodiscard]] HelperResponse GetTunnelStatus();
 
 }  // namespace tunnel_helper

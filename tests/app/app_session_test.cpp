@@ -25,9 +25,6 @@ namespace {
 constexpr wchar_t kAppData[] = L"C:\\users\\Public\\zeq-app-session-test";
 constexpr char kTitle[] = "ZEQ VPN for Windows";
 
-// A child environment of the test's own, so that no real user's queue file is touched.
-const std::vector<std::wstring> kEnvironment = {std::wstring(L"LOCALAPPDATA=") + kAppData};
-
 std::wstring AppCommand(const std::wstring& arguments = L"") {
   return test_support::BuiltProgram(L"zeq_vpn.exe") + (arguments.empty() ? L"" : L" " + arguments);
 }
@@ -63,7 +60,9 @@ class AppSessionTest : public tunnel_test::CleanMachineTest {
     ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
     test_support::RemoveTree(kAppData);
     test_support::CreateFolders(kAppData);
-    first_ = test_support::StartProcess(AppCommand(arguments), nullptr, kEnvironment);
+    // The app's children inherit it: no real user's queue file is touched.
+    SetEnvironmentVariableW(L"LOCALAPPDATA", kAppData);
+    first_ = test_support::StartProcess(AppCommand(arguments));
     ASSERT_TRUE(first_);
     ASSERT_TRUE(EventsContain("frame 1")) << Events();
   }
@@ -94,6 +93,17 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
   EXPECT_EQ(frame.right - frame.left, 1280);
   EXPECT_EQ(frame.bottom - frame.top, 720);
   EXPECT_TRUE(test_support::PollUntil([&] { return IsWindowVisible(windows[0]) != FALSE; }, 5000));
+  // The view keeps covering the client area when the window is resized.
+  SetWindowPos(windows[0], nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(test_support::PollUntil(
+      [&] {
+        RECT client{}, view{};
+        GetClientRect(windows[0], &client);
+        GetWindowRect(GetWindow(windows[0], GW_CHILD), &view);
+        MapWindowPoints(HWND_DESKTOP, windows[0], reinterpret_cast<POINT*>(&view), 2);
+        return client.right < 700 && EqualRect(&view, &client) != FALSE;
+      },
+      5000));
   // The arguments as given; the link pushed before the window was shown, and still pending.
   const std::string events = Events();
   EXPECT_EQ(events.rfind("started 2\narg --verbose\narg daviza://first link\n"
@@ -139,7 +149,7 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
   const HWND window = MainWindows().at(0);
   ShowWindow(window, SW_MINIMIZE);
   const test_support::ProcessRun second =
-      test_support::RunProcess(AppCommand(L"daviza://one DAVIZA://Two other"), 30000, kEnvironment);
+      test_support::RunProcess(AppCommand(L"daviza://one DAVIZA://Two other"));
   EXPECT_TRUE(second.finished);
   EXPECT_EQ(second.exit_code, 0u);
   ASSERT_TRUE(EventsContain("authCallback visible=1 {url: DAVIZA://Two}")) << Events();
@@ -153,7 +163,7 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
 
   // Without links: activation only.
   const std::string before = Events();
-  EXPECT_EQ(test_support::RunProcess(AppCommand(), 30000, kEnvironment).exit_code, 0u);
+  EXPECT_EQ(test_support::RunProcess(AppCommand()).exit_code, 0u);
   EXPECT_EQ(Events().find("authCallback", before.size()), std::string::npos);
 
   // Wine's shell does not see per-user URL registrations, so the registered command line is run
@@ -165,18 +175,32 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
             ERROR_SUCCESS);
   std::wstring opened = command;
   opened.replace(opened.find(L"%1"), 2, L"daviza://from-the-browser");
-  EXPECT_EQ(test_support::RunProcess(opened, 30000, kEnvironment).exit_code, 0u);
+  EXPECT_EQ(test_support::RunProcess(opened).exit_code, 0u);
   EXPECT_TRUE(EventsContain("{url: daviza://from-the-browser}")) << Events();
 }
 
+// A refused view, and an engine refused for want of its bundle (a copy of the program without
+// data\ beside it), end the program with 1 and the glue's line, without a window.
 TEST(AppProgram, ExitsWithOneWhenTheViewCannotBeCreated) {
-  const test_support::ProcessRun run = test_support::RunProcess(
-      AppCommand(), 30000,
-      {L"ZEQ_FLUTTER_STANDIN_REFUSE_VIEW=1", std::wstring(L"LOCALAPPDATA=") + kAppData});
-  EXPECT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, 1u);
-  EXPECT_NE(run.output.find("Failed to create view controller."), std::string::npos) << run.output;
-  EXPECT_TRUE(MainWindows().empty());
+  const std::wstring bare = std::wstring(kAppData) + L"\\bare";
+  test_support::CreateFolders(bare);
+  for (const wchar_t* file :
+       {L"zeq_vpn.exe", L"flutter_windows.dll", L"url_launcher_windows_plugin.dll"}) {
+    ASSERT_TRUE(CopyFileW((test_support::ProgramFolder() + L"\\" + file).c_str(),
+                          (bare + L"\\" + file).c_str(), FALSE));
+  }
+  SetEnvironmentVariableW(L"LOCALAPPDATA", kAppData);
+  for (const std::wstring& command : {AppCommand(), L"\"" + bare + L"\\zeq_vpn.exe\""}) {
+    SetEnvironmentVariableW(L"ZEQ_FLUTTER_STANDIN_REFUSE_VIEW",
+                            command == AppCommand() ? L"1" : nullptr);
+    const test_support::ProcessRun run = test_support::RunProcess(command);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exit_code, 1u);
+    EXPECT_NE(run.output.find("Failed to create view controller."), std::string::npos)
+        << run.output;
+    EXPECT_TRUE(MainWindows().empty());
+  }
+  test_support::RemoveTree(kAppData);
 }
 
 // Wine enforces no DACL, so the session mutexes' descriptor is checked itself: the process's own

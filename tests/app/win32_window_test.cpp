@@ -1,6 +1,5 @@
-// The top-level window under Wine: DPI scaling through the stand-in embedding's DPI seam, the
-// child kept over the client area, the theme decision read from the registry, replacement and
-// quit-on-destroy.
+// The top-level window under Wine: DPI scaling through the stand-in embedding's DPI seam and the
+// theme decision read from the registry. The rest of its life is tested with the app whole.
 #include "app/win32_window.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +13,6 @@
 namespace {
 
 constexpr wchar_t kDpiSeam[] = L"ZEQ_FLUTTER_STANDIN_DPI";
-
-class CountingWindow : public app::Win32Window {
- public:
-  int destroyed = 0;
-
- protected:
-  void HandleDestroyed() noexcept override { ++destroyed; }
-};
 
 RECT WindowRect(HWND hwnd) {
   RECT rect = {};
@@ -44,26 +35,6 @@ TEST(Win32Window, ScalesOriginAndSizeToTheMonitorDpi) {
         << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
   }
   SetEnvironmentVariableW(kDpiSeam, nullptr);
-}
-
-TEST(Win32Window, KeepsTheChildOverTheWholeClientAreaOnResize) {
-  app::Win32Window window;
-  ASSERT_TRUE(window.CreateTopLevel(L"ZEQ VPN", {0, 0}, {300, 200}));
-  const common::UniqueWindow holder(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50,
-                                                    nullptr, nullptr, nullptr, nullptr));
-  const HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 5, 5, 20, 20,
-                                     holder.get(), nullptr, nullptr, nullptr);
-  ASSERT_NE(child, nullptr);
-  window.AttachChild(child);
-  EXPECT_EQ(GetParent(child), window.TopLevelHandle());
-  for (const SIZE size : {SIZE{640, 480}, SIZE{420, 260}}) {
-    SetWindowPos(window.TopLevelHandle(), nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const RECT client = window.ClientRect();
-    RECT covered = WindowRect(child);
-    MapWindowPoints(HWND_DESKTOP, window.TopLevelHandle(), reinterpret_cast<POINT*>(&covered), 2);
-    EXPECT_TRUE(EqualRect(&covered, &client)) << size.cx << "x" << size.cy;
-  }
 }
 
 TEST(Win32Window, TitleBarThemeFollowsAppsUseLightTheme) {
@@ -93,28 +64,6 @@ TEST(Win32Window, TitleBarThemeFollowsAppsUseLightTheme) {
     EXPECT_EQ(app::ReadAppsUseDarkTheme(), c.expected);
   }
   RegDeleteValueW(key.get(), L"AppsUseLightTheme");  // the prefix is this build's own
-}
-
-// A second create replaces the window; closing it from outside posts WM_QUIT only with
-// quit-on-destroy.
-TEST(Win32Window, ReplacedByASecondCreateAndClosedFromOutside) {
-  for (const bool quit_on_destroy : {true, false}) {
-    SCOPED_TRACE(quit_on_destroy ? "quit on destroy" : "keep running");
-    CountingWindow window;
-    window.SetQuitOnDestroy(quit_on_destroy);
-    ASSERT_TRUE(window.CreateTopLevel(L"first", {0, 0}, {200, 100}));
-    const HWND first = window.TopLevelHandle();
-    ASSERT_TRUE(window.CreateTopLevel(L"ZEQ VPN", {0, 0}, {200, 100}));
-    EXPECT_FALSE(IsWindow(first));
-    window.destroyed = 0;
-    ASSERT_TRUE(DestroyWindow(window.TopLevelHandle()));
-    EXPECT_EQ(window.TopLevelHandle(), nullptr);
-    EXPECT_EQ(window.destroyed, 1);
-    MSG message = {};
-    EXPECT_EQ(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE,
-              quit_on_destroy);
-    EXPECT_EQ(message.wParam, 0u);
-  }
 }
 
 }  // namespace

@@ -5,43 +5,19 @@
 #include "tests/support/files.h"
 
 namespace test_support {
-namespace {
+namespace {}  // namespace
 
-// The environment block of this process with `extra` set on top.
-std::wstring EnvironmentWith(const std::vector<std::wstring>& extra) {
-  std::wstring block;
-  if (wchar_t* strings = GetEnvironmentStringsW()) {
-    for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
-      bool replaced = false;
-      for (const std::wstring& setting : extra) {
-        replaced |= _wcsnicmp(entry, setting.c_str(), setting.find(L'=') + 1) == 0;
-      }
-      if (!replaced) block.append(entry).push_back(L'\0');
-    }
-    FreeEnvironmentStringsW(strings);
-  }
-  for (const std::wstring& setting : extra) block.append(setting).push_back(L'\0');
-  block.push_back(L'\0');
-  return block;
-}
-
-}  // namespace
-
-common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output,
-                                  const std::vector<std::wstring>& environment) {
+common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   if (output != nullptr) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = output;
   }
-  std::wstring block = EnvironmentWith(environment);
   PROCESS_INFORMATION process{};
   for (int attempt = 1;; ++attempt) {
     if (CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, output != nullptr,
-                       CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW,
-                       environment.empty() ? nullptr : block.data(), nullptr, &startup,
-                       &process)) {
+                       CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
       break;
     }
     if (GetLastError() != kWineStartFailedUnderLoad || attempt == 3) return {};
@@ -50,8 +26,7 @@ common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output,
   return common::UniqueHandle(process.hProcess);
 }
 
-ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms,
-                      const std::vector<std::wstring>& environment) {
+ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms) {
   ProcessRun run;
   // A file, unlike a pipe, never blocks a child that writes much, nor the wait for one whose
   // children keep it open; it goes with its last handle. Named here, not by GetTempFileNameW,
@@ -71,7 +46,7 @@ ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms,
     run.start_error = GetLastError();
     return run;
   }
-  const common::UniqueHandle process = StartProcess(command_line, output.get(), environment);
+  const common::UniqueHandle process = StartProcess(command_line, output.get());
   run.started = process.valid();
   if (!run.started) {
     run.start_error = GetLastError();

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
 #include "common/unique_handle.h"
 
@@ -14,12 +13,10 @@ namespace test_support {
 // ERROR_INTERNAL_ERROR; the starts here try again (twice at most) before they give up.
 inline constexpr DWORD kWineStartFailedUnderLoad = ERROR_INTERNAL_ERROR;
 
-// Starts `command_line` (the program's quoted path first). `output`, when given, must be
-// inheritable and receives the child's standard output and error; `environment` entries
-// ("NAME=value") are set for the child on top of this process's environment. Empty when it
-// cannot start, with GetLastError() telling why.
-common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output = nullptr,
-                                  const std::vector<std::wstring>& environment = {});
+// Starts `command_line` (the program's quoted path first) with this process's environment.
+// `output`, when given, must be inheritable and receives the child's standard output and error.
+// Empty when it cannot start, with GetLastError() telling why.
+common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output = nullptr);
 
 struct ProcessRun {
   bool started = false;
@@ -30,8 +27,7 @@ struct ProcessRun {
 };
 
 // Runs `command_line` to its end, or kills it after `limit_ms`, with its output collected.
-ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms = 30000,
-                      const std::vector<std::wstring>& environment = {});
+ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms = 30000);
 
 // Whether a process with this file name (for example L"tunnel_helper.exe") runs in the prefix.
 bool IsProcessRunning(const std::wstring& image_name);

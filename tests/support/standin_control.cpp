@@ -15,16 +15,4 @@ std::string StandInRequest(const std::string& request) {
   return response;
 }
 
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-  const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-  while (!done()) {
-    const ULONGLONG now = GetTickCount64();
-    if (now >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-  }
-  return true;
-}
-
 }  // namespace test_support

@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 namespace test_support {
@@ -12,9 +11,5 @@ namespace test_support {
 // Sends `request` to the stand-in of another process and returns the response, or a text
 // starting with "client:" when the exchange failed within its 30 s.
 std::string StandInRequest(const std::string& request);
-
-// Dispatches this thread's messages until `done` holds or `timeout_ms` has passed; returns
-// whether it holds. A stand-in in this process answers on this thread only while it pumps.
-bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeout_ms);
 
 }  // namespace test_support

@@ -85,15 +85,6 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
   }
   StoreEarlierConfig();
   {
-    SCOPED_TRACE("a folder where the temporary file goes");
-    ASSERT_TRUE(CreateDirectoryW(kConfigTempPath, nullptr));
-    std::string error;
-    EXPECT_FALSE(Write("new config", error));
-    EXPECT_EQ(error, "Failed to write the WireGuard config file.");
-    EXPECT_EQ(ReadFileBytes(kConfigPath), kEarlier);
-    RemoveDirectoryW(kConfigTempPath);
-  }
-  {
     SCOPED_TRACE("the config file held open by a reader that does not share its deletion");
     const common::UniqueFileHandle holder(
         CreateFileW(kConfigPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -42,11 +42,6 @@ std::string TunnelConfig(std::string_view directives) {
   return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult PlaceBrokenWireGuard(const std::wstring& path) {
-  test_support::CreateFolders(ParentOf(path));
-  return test_support::WriteFileBytes(path, "This is not a program.\r\n");
-}
-
 std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path) {
   // One line per run, its arguments separated by tabs.
   const std::string log =

@@ -21,17 +21,14 @@ inline constexpr wchar_t kConfigPath[] = L"C:\\ProgramData\\ZEQ VPN\\wireguard\\
 inline constexpr wchar_t kConfigTempPath[] =
     L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf.tmp";
 inline constexpr wchar_t kWireGuardExe[] = L"C:\\Program Files\\WireGuard\\wireguard.exe";
-inline constexpr wchar_t kWireGuardExeX86[] =
-    L"C:\\Program Files (x86)\\WireGuard\\wireguard.exe";
+inline constexpr wchar_t kWireGuardExeX86[] = L"C:\\Program Files (x86)\\WireGuard\\wireguard.exe";
 
 // A config the stand-in installs as a working tunnel, with CR LF line ends; `directives` (lines
 // such as "# standin: install-exit = 1", see standins/wireguard/directives.h) follow at the end.
 std::string TunnelConfig(std::string_view directives = {});
 
-// Copies the stand-in built beside the test program to `path`, or puts a file there that is not a
-// program at all.
+// Copies the stand-in built beside the test program to `path`.
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path);
-::testing::AssertionResult PlaceBrokenWireGuard(const std::wstring& path);
 
 // The runs of the stand-in at `exe_path` so far, each the list of its arguments.
 std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path);
