@@ -156,6 +156,7 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns
   ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(TunnelConfig()));
   EXPECT_EQ(Stop(), Failure("WireGuard for Windows is missing. Reinstall ZEQ VPN to restore the "
                             "bundled WireGuard dependency and try again."));
+  test_support::CreateFolders(L"C:\\Program Files\\WireGuard");
   ASSERT_TRUE(test_support::WriteFileBytes(kWireGuardExe, "This is not a program.\r\n"));
   // The error Windows gives for starting it, found by trying.
   const test_support::ProcessRun tried =
