@@ -74,7 +74,12 @@ DWORD SendServiceControl(const std::wstring& name, DWORD control) {
 }
 
 bool StopServiceAndWait(const std::wstring& name, DWORD limit_ms) {
-  if (IsStopped(QueryService(name))) return true;
+  // A service still starting accepts no control yet.
+  if (IsStopped(WaitForService(name, limit_ms, [](const auto& s) {
+        return s.dwCurrentState != SERVICE_START_PENDING;
+      }))) {
+    return true;
+  }
   SendServiceControl(name, SERVICE_CONTROL_STOP);
   return IsStopped(WaitForService(name, limit_ms, IsStopped));
 }
