@@ -41,19 +41,19 @@ std::string WindowsErrorFallbackText(DWORD code) { return "Windows error " + std
 
 }  // namespace
 
-std::string WideToUtf8(std::wstring_view text) {
+std::string WideToUtf8(std::wstring_view text, DWORD flags) {
   if (text.empty()) {
     return {};
   }
   const int length = static_cast<int>(text.size());
   const int needed =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(CP_UTF8, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) {
     return {};
   }
   std::string utf8(static_cast<std::size_t>(needed), '\0');
   const int written =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), needed, nullptr, nullptr);
+      WideCharToMultiByte(CP_UTF8, flags, text.data(), length, utf8.data(), needed, nullptr, nullptr);
   if (written <= 0) {
     return {};
   }

@@ -9,8 +9,9 @@
 
 namespace common {
 
-// UTF-16 to UTF-8; an empty string when the input is empty or cannot be converted.
-std::string WideToUtf8(std::wstring_view text);
+// UTF-16 to UTF-8; an empty string when the input is empty or cannot be converted. With
+// WC_ERR_INVALID_CHARS in `flags`, an unpaired surrogate cannot be converted.
+std::string WideToUtf8(std::wstring_view text, DWORD flags = 0);
 
 }  // namespace common
 

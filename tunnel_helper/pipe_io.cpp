@@ -72,7 +72,7 @@ PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) no
   const BOOL connected = ConnectNamedPipe(pipe_.get(), &overlapped_);
   const DWORD error = GetLastError();
   // Clients can find the instance only from here on (Wine reports no pipe at all before).
-  if (listening_event != nullptr) SetEvent(listening_event);
+  SetEvent(listening_event);
   if (connected) {
     return {.ok = true, .error = ERROR_SUCCESS, .bytes = 0};
   }
@@ -88,11 +88,10 @@ PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) no
   return Finish(FALSE, nullptr, stop_event);
 }
 
-PipeIoResult PipeInstance::Read(void* buffer, DWORD size, const Deadline& deadline,
-                                HANDLE stop_event) noexcept {
+PipeIoResult PipeInstance::Read(void* buffer, DWORD size, const Deadline& deadline) noexcept {
   Prepare();
   const BOOL started = ReadFile(pipe_.get(), buffer, size, nullptr, &overlapped_);
-  return Finish(started, &deadline, stop_event);
+  return Finish(started, &deadline, nullptr);
 }
 
 PipeIoResult PipeInstance::Write(const void* data, DWORD size, const Deadline& deadline) noexcept {
@@ -108,7 +107,7 @@ void PipeInstance::WaitForClientToClose(const Deadline& deadline) noexcept {
   // dropped: ending the wait there would disconnect before the client has taken its answer.
   char discarded[common::kPipeReadChunkBytes];
   for (;;) {
-    const PipeIoResult read = Read(discarded, sizeof(discarded), deadline, nullptr);
+    const PipeIoResult read = Read(discarded, sizeof(discarded), deadline);
     if (!read.ok && read.error != ERROR_MORE_DATA) return;
   }
 }

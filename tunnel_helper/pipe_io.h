@@ -36,13 +36,12 @@ class PipeInstance {
   [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
 
   // Waits for a client. Returns ok once one is connected, also when the stop event is set at the
-  // same time; ERROR_OPERATION_ABORTED when the stop came and no client. `listening_event`, when
-  // given, is set as soon as clients can find the instance.
-  [[nodiscard]] PipeIoResult Connect(HANDLE stop_event, HANDLE listening_event = nullptr) noexcept;
+  // same time; ERROR_OPERATION_ABORTED when the stop came and no client. `listening_event` is set
+  // as soon as clients can find the instance.
+  [[nodiscard]] PipeIoResult Connect(HANDLE stop_event, HANDLE listening_event) noexcept;
 
-  // Both give up at the deadline, and when `stop_event` is given, once it is set.
-  [[nodiscard]] PipeIoResult Read(void* buffer, DWORD size, const Deadline& deadline,
-                                  HANDLE stop_event) noexcept;
+  // Both give up at the deadline, not at a stop: a client that has connected is served to the end.
+  [[nodiscard]] PipeIoResult Read(void* buffer, DWORD size, const Deadline& deadline) noexcept;
   [[nodiscard]] PipeIoResult Write(const void* data, DWORD size, const Deadline& deadline) noexcept;
 
   // Waits until the client closes its end, at most until the deadline, reading and dropping

@@ -77,9 +77,8 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
   std::string request;
   bool oversized = false;
   for (;;) {
-    // A stop does not cut the read short: a client that has connected is served to the end.
     const PipeIoResult read =
-        instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()), deadline, nullptr);
+        instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()), deadline);
     if (!oversized && read.bytes > 0) {
       request.append(buffer.data(), read.bytes);
       if (request.size() > limit) {

@@ -31,12 +31,12 @@ inline constexpr DWORD kClientIoTimeoutMs = 2000;
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept;
 
 // Reads the first message on the connection, for at most kClientIoTimeoutMs. A message over
-// `limit` bytes is read to its end and thrown away. When a read fails, `read_error` (if given)
-// receives its Windows error, ERROR_TIMEOUT for a client that sent nothing in its time.
+// `limit` bytes is read to its end and thrown away. When a read fails, `read_error` receives its
+// Windows error, ERROR_TIMEOUT for a client that sent nothing in its time.
 [[nodiscard]] std::optional<std::string> ReadHelperRequest(PipeInstance& instance,
                                                            std::size_t limit,
                                                            std::string* error_text,
-                                                           DWORD* read_error = nullptr);
+                                                           DWORD* read_error);
 
 // Reads the request, has it carried out, writes the response and waits, within
 // kClientIoTimeoutMs, for the client to take it.

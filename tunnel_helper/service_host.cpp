@@ -53,13 +53,8 @@ void WINAPI ServiceControlHandler(DWORD control) noexcept {
   }
   ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, kStatusWaitHintMs);
   ServiceHostState& host = HostState();
-  try {
-    std::lock_guard lock(host.stop_mutex);
-    if (host.stop_event) {
-      SetEvent(host.stop_event.get());
-    }
-  } catch (...) {
-    // The lock could not be taken; setting the event unguarded is still better than no stop.
+  std::lock_guard lock(host.stop_mutex);
+  if (host.stop_event) {
     SetEvent(host.stop_event.get());
   }
 }

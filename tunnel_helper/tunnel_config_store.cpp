@@ -16,12 +16,6 @@ namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr char kWriteFailed[] = "Failed to write the WireGuard config file.";
 
-bool IsReparsePoint(HANDLE file) {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  return GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof(info)) &&
-         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
 bool WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
     const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
@@ -56,38 +50,33 @@ bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config
   if (!folders) {
     return false;
   }
-  for (const std::wstring* path : {&paths.config_file, &paths.temporary_file}) {
-    if (IsLink(*path)) {
-      error_text = LinkRefusalMessage(*path);
-      return false;
-    }
+  // The config file is replaced below, but it is not left to someone else meanwhile. The open
+  // does not follow links: a planted one is refused.
+  DWORD error = ERROR_SUCCESS;
+  if (!OpenTrustedStoreObject(paths.config_file, StoreObject::kFile, error) &&
+      error != ERROR_FILE_NOT_FOUND) {
+    error_text = error == ERROR_REPARSE_TAG_MISMATCH
+                     ? LinkRefusalMessage(paths.config_file)
+                     : kConfigDirectoryFailurePrefix + SystemCategoryMessage(error);
+    return false;
   }
-  // The config file is replaced below, but it is not left to someone else meanwhile.
-  if (GetFileAttributesW(paths.config_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    DWORD error = ERROR_SUCCESS;
-    if (!OpenTrustedStoreObject(paths.config_file, StoreObject::kFile, error)) {
-      error_text = error == ERROR_REPARSE_TAG_MISMATCH
-                       ? LinkRefusalMessage(paths.config_file)
-                       : kConfigDirectoryFailurePrefix + SystemCategoryMessage(error);
-      return false;
-    }
+  // Removing the leftover would delete a planted link quietly; it is refused instead.
+  if (IsLink(paths.temporary_file)) {
+    error_text = LinkRefusalMessage(paths.temporary_file);
+    return false;
   }
   if (!RemoveLeftover(paths.temporary_file)) {
     error_text = kWriteFailed;
     return false;
   }
 
-  // A new file, which takes the folder's permissions; opened without following a link, so that
-  // a link planted after the checks above is seen on the handle and left as it is.
+  // A new file, which takes the folder's permissions. CREATE_NEW opens nothing that exists, so a
+  // link planted after the checks above makes it fail instead of being followed.
   common::UniqueFileHandle file(
       CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) {
     error_text = kWriteFailed;
-    return false;
-  }
-  if (IsReparsePoint(file.get())) {
-    error_text = LinkRefusalMessage(paths.temporary_file);
     return false;
   }
   if (!WriteAll(file.get(), config) || !FlushFileBuffers(file.get())) {
