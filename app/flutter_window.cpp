@@ -12,11 +12,7 @@ namespace app {
 
 FlutterWindow::FlutterWindow(const flutter::EngineProject& project) : project_(project) {}
 
-FlutterWindow::~FlutterWindow() {
-  tunnel_channel_.reset();
-  app_channel_.reset();
-  flutter_controller_.reset();
-}
+FlutterWindow::~FlutterWindow() { HandleDestroyed(); }
 
 void FlutterWindow::SendAuthCallbackToDart(const std::string& link) {
   if (!app_channel_ || !IsAuthCallbackLink(link)) return;

@@ -6,25 +6,16 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <iostream>
 
 #include "common/unique_handle.h"
+#include "common/windows_error.h"
 #include "flutter_glue/embedding_api.h"
 
 namespace app {
 
 std::string ToUtf8(const wchar_t* text) {
-  if (text == nullptr) return {};
-  const int needed =
-      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(needed - 1), '\0');
-  if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, static_cast<int>(wcslen(text)),
-                          utf8.data(), needed - 1, nullptr, nullptr) == 0) {
-    return {};
-  }
-  return utf8;
+  return text != nullptr ? common::WideToUtf8(text, WC_ERR_INVALID_CHARS) : std::string();
 }
 
 std::vector<std::string> ReadLaunchArguments() {

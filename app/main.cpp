@@ -50,7 +50,7 @@ int RunApp() {
   project.dart_entrypoint_arguments = std::move(arguments);
   auto window = std::make_unique<app::FlutterWindow>(project);
   if (!window->CreateTopLevel(L"ZEQ VPN for Windows", {10, 10}, {1280, 720})) {
-    return 1;  // The mutex and COM stay as they are until the process ends.
+    return 1;  // The process ends next: the mutex owner closes its handle, COM is not undone.
   }
   window->SetQuitOnDestroy(true);
 

@@ -84,8 +84,8 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
     const ULONGLONG now = GetTickCount64();
     return now < deadline ? std::max<DWORD>(static_cast<DWORD>(deadline - now), 1) : 1;
   };
-  // The service's state as seen before the latest look for the pipe; 0 until it was asked.
-  DWORD state_before_wait = 0;
+  // Set once a look failed while the service ran: it may have opened its pipe since that look.
+  bool looked_again = false;
   for (;;) {
     DWORD error = ERROR_SUCCESS;
     if (WaitNamedPipeW(common::kHelperPipeName, remaining_ms())) {
@@ -112,21 +112,21 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
         return {};
       }
     }
-    // No pipe: unavailable, unless the service was still starting when we looked. The state is
-    // read after a failed look, so the service may have opened its pipe since: look once more.
-    if (error != ERROR_FILE_NOT_FOUND || GetTickCount64() >= deadline ||
-        (state_before_wait != 0 && state_before_wait != SERVICE_START_PENDING)) {
-      error_text = kUnavailableMessage;
-      return {};
+    // No pipe: unavailable, unless the service is still starting (keep looking) or runs (it
+    // may have opened its pipe after the look: look once more at once).
+    if (error == ERROR_FILE_NOT_FOUND && GetTickCount64() < deadline) {
+      const DWORD state = HelperServiceState();
+      if (state == SERVICE_START_PENDING) {
+        Sleep(std::min<DWORD>(kStartingServicePollMs, remaining_ms()));
+        continue;
+      }
+      if (state != 0 && state != SERVICE_STOPPED && !looked_again) {
+        looked_again = true;
+        continue;
+      }
     }
-    state_before_wait = HelperServiceState();
-    if (state_before_wait == SERVICE_START_PENDING) {
-      Sleep(std::min<DWORD>(kStartingServicePollMs, remaining_ms()));
-    } else if (state_before_wait == 0 || state_before_wait == SERVICE_STOPPED) {
-      error_text = kUnavailableMessage;
-      return {};
-    }
-    // Otherwise the service runs: look once more at once.
+    error_text = kUnavailableMessage;
+    return {};
   }
 }
 

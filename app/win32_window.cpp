@@ -58,8 +58,7 @@ Win32Window::Win32Window() noexcept { ++ClassState().live_objects; }
 
 Win32Window::~Win32Window() {
   --ClassState().live_objects;
-  // A derived object is already gone: its HandleDestroyed must not run.
-  DestroyWindowAndClass(false);
+  DestroyTopLevel();
 }
 
 bool Win32Window::CreateTopLevel(const std::wstring& title, const Point& origin, const Size& size) {
@@ -84,10 +83,8 @@ bool Win32Window::ShowNormal() noexcept {
   return ShowWindow(window_handle_, SW_SHOWNORMAL) != FALSE;
 }
 
-void Win32Window::DestroyTopLevel() noexcept { DestroyWindowAndClass(true); }
-
-void Win32Window::DestroyWindowAndClass(bool run_handle_destroyed) noexcept {
-  if (run_handle_destroyed) HandleDestroyed();
+void Win32Window::DestroyTopLevel() noexcept {
+  HandleDestroyed();
   if (window_handle_ != nullptr) {
     DestroyWindow(window_handle_);
     window_handle_ = nullptr;

@@ -23,7 +23,7 @@ class Win32Window {
   };
 
   Win32Window() noexcept;
-  // Destroys the window; only the base HandleDestroyed runs by then.
+  // Destroys the window; a derived object is gone by then, so only the base HandleDestroyed runs.
   virtual ~Win32Window();
   Win32Window(const Win32Window&) = delete;
   Win32Window& operator=(const Win32Window&) = delete;
@@ -56,9 +56,6 @@ class Win32Window {
   virtual void HandleDestroyed() noexcept {}
 
  private:
-  // The steps of DestroyTopLevel with only the base HandleDestroyed, for the destructor.
-  void DestroyWindowAndClass(bool run_handle_destroyed) noexcept;
-
   bool quit_on_destroy_ = false;
   HWND window_handle_ = nullptr;
   HWND child_content_ = nullptr;  // not owned: the Flutter view owns its window
