@@ -67,13 +67,6 @@ struct FileHandleTraits {
   static void Close(Type handle) noexcept { CloseHandle(handle); }
 };
 
-// A directory search of FindFirstFileW.
-struct FindHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-  static void Close(Type handle) noexcept { FindClose(handle); }
-};
-
 struct ServiceHandleTraits {
   using Type = SC_HANDLE;
   static Type Invalid() noexcept { return nullptr; }
@@ -94,30 +87,9 @@ struct LocalMemoryTraits {
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
-
-// Windows are destroyed on the thread that created them; an owner lives on that thread.
-struct WindowTraits {
-  using Type = HWND;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type window) noexcept { DestroyWindow(window); }
-};
-
-struct GdiObjectTraits {
-  using Type = HGDIOBJ;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type object) noexcept { DeleteObject(object); }
-};
-
-// Memory device contexts from CreateCompatibleDC (not those from GetDC).
-struct MemoryDcTraits {
-  using Type = HDC;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type dc) noexcept { DeleteDC(dc); }
-};
 
 struct ModuleTraits {
   using Type = HMODULE;
@@ -125,9 +97,6 @@ struct ModuleTraits {
   static void Close(Type module) noexcept { FreeLibrary(module); }
 };
 
-using UniqueWindow = UniqueResource<WindowTraits>;
-using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
-using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 
 }  // namespace common

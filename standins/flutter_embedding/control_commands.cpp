@@ -1,7 +1,5 @@
 #include "standins/flutter_embedding/control_commands.h"
 
-#include <charconv>
-#include <limits>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -23,19 +21,6 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 std::optional<WireValue> InvokeArguments(const std::string& kind, const std::string& payload) {
   if (kind == "none") return WireValue{};
   if (kind == "config") return WireValue{WireMap{{WireValue{std::string("config")}, {payload}}}};
-  if (kind == "string") return WireValue{payload};
-  if (kind == "list") return WireValue{WireList{}};
-  if (kind == "int") {
-    std::int64_t number = 0;
-    const auto [end, error] =
-        std::from_chars(payload.data(), payload.data() + payload.size(), number);
-    if (error != std::errc() || end != payload.data() + payload.size()) return std::nullopt;
-    if (number >= std::numeric_limits<std::int32_t>::min() &&
-        number <= std::numeric_limits<std::int32_t>::max()) {
-      return WireValue{static_cast<std::int32_t>(number)};
-    }
-    return WireValue{number};
-  }
   return std::nullopt;
 }
 

@@ -3,10 +3,9 @@
 //
 // A request is text: its first line is the command; anything after the first LF is its payload.
 //
-//   invoke <channel> <method> <none|config|string|int|list>
+//   invoke <channel> <method> <none|config>
 //       Calls <method> on <channel> as the Dart side would, on the window thread. The arguments:
-//       none: no arguments (null); config: {"config": <payload>}; string: the payload; int: the
-//       payload as an integer (32-bit when it fits, else 64-bit); list: an empty list.
+//       none: no arguments (null); config: {"config": <payload>}.
 //       Response: the answer, one of
 //         success null | success int <n> | success string <text> | success bool <true|false> |
 //         success double <x> | success list [a, b] | success map {key: value, ...} |

@@ -10,11 +10,10 @@
 #include <thread>
 
 #include "common/unique_handle.h"
+#include "standins/flutter_embedding/control_request.h"
 #include "standins/flutter_embedding/engine.h"
 
 namespace standin {
-
-inline constexpr wchar_t kControlPipeName[] = L"\\\\.\\pipe\\ZEQ.FlutterStandIn.Control";
 
 // Runs on the window thread with one request; calls `answer` once, now or later.
 using ControlHandler =

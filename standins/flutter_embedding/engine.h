@@ -98,7 +98,6 @@ class Engine {
   // What happened, in order, for the control pipe. Window thread.
   void AddEvent(std::string event) { events_.push_back(std::move(event)); }
   const std::vector<std::string>& events() const noexcept { return events_; }
-  const std::vector<std::string>& arguments() const noexcept { return arguments_; }
 
  private:
   Engine() = default;

@@ -104,10 +104,7 @@ FlutterDesktopViewControllerRef FlutterDesktopViewControllerCreate(int32_t width
 }
 
 void FlutterDesktopViewControllerDestroy(FlutterDesktopViewControllerRef controller) {
-  try {
-    delete AsController(controller);
-  } catch (...) {
-  }
+  delete AsController(controller);
 }
 
 FlutterDesktopViewRef FlutterDesktopViewControllerGetView(

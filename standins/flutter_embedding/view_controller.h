@@ -21,7 +21,6 @@ class ViewController {
   ViewController(const ViewController&) = delete;
   ViewController& operator=(const ViewController&) = delete;
 
-  Engine& engine() noexcept { return *engine_; }
   ViewWindow& view() noexcept { return *view_; }
 
  private:

@@ -15,6 +15,30 @@
 
 namespace standin {
 
+// Windows are destroyed on the thread that created them; an owner lives on that thread.
+struct WindowTraits {
+  using Type = HWND;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type window) noexcept { DestroyWindow(window); }
+};
+
+struct GdiObjectTraits {
+  using Type = HGDIOBJ;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type object) noexcept { DeleteObject(object); }
+};
+
+// Memory device contexts from CreateCompatibleDC (not those from GetDC).
+struct MemoryDcTraits {
+  using Type = HDC;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type dc) noexcept { DeleteDC(dc); }
+};
+
+using UniqueWindow = common::UniqueResource<WindowTraits>;
+using UniqueGdiObject = common::UniqueResource<GdiObjectTraits>;
+using UniqueMemoryDc = common::UniqueResource<MemoryDcTraits>;
+
 // What the view shows and whom it tells about frames and clicks: the Dart program.
 class FrameClient {
  public:
@@ -56,10 +80,10 @@ class ViewWindow {
 
   Engine& engine_;
   FrameClient* client_ = nullptr;
-  common::UniqueWindow holder_;
-  common::UniqueWindow view_;  // released, not destroyed, when a parent destroys it first
-  common::UniqueMemoryDc back_dc_;
-  common::UniqueGdiObject back_bitmap_;
+  UniqueWindow holder_;
+  UniqueWindow view_;  // released, not destroyed, when a parent destroys it first
+  UniqueMemoryDc back_dc_;
+  UniqueGdiObject back_bitmap_;
   HGDIOBJ original_bitmap_ = nullptr;
   int width_ = 0;
   int height_ = 0;

@@ -9,7 +9,6 @@
 
 #include "standins/flutter_embedding/standin_api.h"
 #include "standins/flutter_embedding/wire_value.h"
-#include "standins/url_launcher/url_launcher_windows.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ void HandleMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMes
 
 }  // namespace
 
-extern "C" void UrlLauncherWindowsRegisterWithRegistrar(
+extern "C" __declspec(dllexport) void UrlLauncherWindowsRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
   FlutterDesktopMessengerSetCallback(FlutterDesktopPluginRegistrarGetMessenger(registrar), kChannel,
                                      &HandleMessage, nullptr);

@@ -9,6 +9,13 @@
 namespace test_support {
 namespace {
 
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type handle) noexcept { FindClose(handle); }
+};
+using UniqueFindHandle = common::UniqueResource<FindHandleTraits>;
+
 std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 // The Unix path of a Windows path in the prefix, through Wine's own export.
@@ -102,7 +109,7 @@ void RemoveTree(const std::wstring& path) {
   }
   std::vector<std::wstring> children;
   WIN32_FIND_DATAW entry{};
-  if (const common::UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+  if (const UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
       search) {
     do {
       const std::wstring name = entry.cFileName;
