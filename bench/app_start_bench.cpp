@@ -15,8 +15,9 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "standins/flutter_embedding/control_request.h"
 #include "tests/support/process.h"
-#include "tests/support/standin_control.h"
+#include "tests/support/wait.h"
 
 namespace {
 
@@ -29,25 +30,22 @@ constexpr DWORD kPollMs = 4;
 using test_support::BuiltProgram;
 using test_support::StartProcess;
 
-// Polls gently: a client that spins would take the CPU from the program it times.
-bool PollUntil(const std::function<bool()>& done) {
-  for (const ULONGLONG end = GetTickCount64() + 30000; GetTickCount64() < end; Sleep(kPollMs)) {
-    if (done()) return true;
-  }
-  return false;
-}
-
 bool WaitForEvent(const std::string& text) {
-  return PollUntil(
-      [&] { return test_support::StandInRequest("events").find(text) != std::string::npos; });
+  return test_support::PollUntil(
+      [&] {
+        return standin::SendControlRequest("events").value_or("").find(text) != std::string::npos;
+      },
+      30000, kPollMs);
 }
 
 // The main window is shown by the first frame.
 bool WaitForFirstFrame() {
-  return PollUntil([] {
-    const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows");
-    return window != nullptr && IsWindowVisible(window);
-  });
+  return test_support::PollUntil(
+      [] {
+        const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows");
+        return window != nullptr && IsWindowVisible(window);
+      },
+      30000, kPollMs);
 }
 
 // Milliseconds since `start`, a QueryPerformanceCounter reading.
@@ -86,12 +84,12 @@ double RunToExit(const std::wstring& command_line) {
       [&process] { return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0; }, process);
 }
 
-void CloseApp(HANDLE process) {
+// True once the app has ended: the next start is a first instance again.
+bool CloseApp(HANDLE process) {
   if (const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows")) {
     PostMessageW(window, WM_CLOSE, 0, 0);
   }
-  WaitForSingleObject(process, 10000);
-  Sleep(200);  // Between rounds: let Wine finish with the closed window before the next start.
+  return WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
 }
 
 void Report(const char* name, double measured, double baseline) {
@@ -108,8 +106,7 @@ int wmain() {
   const double cold = Median([](int) {
     common::UniqueHandle app;
     const double time = TimeStart(BuiltProgram(L"zeq_vpn.exe"), WaitForFirstFrame, app);
-    CloseApp(app.get());
-    return time;
+    return CloseApp(app.get()) ? time : -1;
   });
   common::UniqueHandle first = StartProcess(BuiltProgram(L"zeq_vpn.exe"));
   const bool ready = first && WaitForFirstFrame();
@@ -120,8 +117,7 @@ int wmain() {
         BuiltProgram(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()),
         [&link] { return WaitForEvent("{url: " + link + "}"); }, second);
   });
-  CloseApp(first.get());
-  if (trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
+  if (!CloseApp(first.get()) || trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
     std::puts("a round failed: is an X server there, and the stand-in bundle beside the program?");
     return 1;
   }

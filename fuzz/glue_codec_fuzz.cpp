@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the two places where the app decodes what the Dart side sent: an
 // incoming method call and the result envelope of a call the app made. Whatever decodes must
-// encode, decode and encode again to the same bytes, and an envelope is handed on once or never.
+// encode, decode and encode again to the same bytes, a call always has arguments (null for none),
+// and an envelope is handed on once or never, as a success or an error.
 #include <cstddef>
 #include <cstdint>
 
@@ -17,6 +18,7 @@ std::vector<Answer> DecodeEnvelope(const glue_test::Bytes& bytes) {
   const bool handed_on =
       Codec().DecodeAndProcessResponseEnvelope(bytes.data(), bytes.size(), &result);
   if (answers->size() != (handed_on ? 1u : 0u)) __builtin_trap();
+  if (handed_on && answers->front().kind == Answer::kNotImplemented) __builtin_trap();
   return *answers;
 }
 
@@ -31,6 +33,7 @@ glue_test::Bytes Encode(const Answer& answer) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (const auto call = Codec().DecodeMethodCall(data, size)) {
+    if (call->arguments() == nullptr) __builtin_trap();
     const auto once = Codec().EncodeMethodCall(*call);
     const auto again = Codec().DecodeMethodCall(once->data(), once->size());
     if (!again || *Codec().EncodeMethodCall(*again) != *once) __builtin_trap();

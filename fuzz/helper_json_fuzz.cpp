@@ -22,5 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)common::FindJsonBoolField(text, key);
     (void)common::FindJsonIntField(text, key);
   }
+  // A string read from anywhere ends after where it began and within the input.
+  for (std::size_t position = 0; position <= size; position += 7) {
+    std::size_t at = position;
+    std::string out;
+    if (common::ParseJsonStringAt(text, at, out) && (at <= position || at > size)) __builtin_trap();
+  }
   return 0;
 }

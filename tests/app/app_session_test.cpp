@@ -12,9 +12,9 @@
 #include "app/session_mutex.h"
 #include "common/helper_names.h"
 #include "common/unique_handle.h"
+#include "standins/flutter_embedding/control_request.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
-#include "tests/support/standin_control.h"
 #include "tests/support/wait.h"
 #include "tests/support/windows_service.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
@@ -23,7 +23,7 @@ namespace app {
 namespace {
 
 constexpr wchar_t kAppData[] = L"C:\\users\\Public\\zeq-app-session-test";
-constexpr char kTitle[] = "ZEQ VPN for Windows";
+constexpr wchar_t kOpenCommandKey[] = L"Software\\Classes\\daviza\\shell\\open\\command";
 
 std::wstring AppCommand(const std::wstring& arguments = L"") {
   return test_support::BuiltProgram(L"zeq_vpn.exe") + (arguments.empty() ? L"" : L" " + arguments);
@@ -44,7 +44,12 @@ std::vector<HWND> MainWindows() {
   return windows;
 }
 
-std::string Events() { return test_support::StandInRequest("events"); }
+// The stand-in's answer to `request`, sent through its control pipe.
+std::string Control(const std::string& request) {
+  return standin::SendControlRequest(request).value_or("(no answer)");
+}
+
+std::string Events() { return Control("events"); }
 
 bool EventsContain(const std::string& text, DWORD limit_ms = 30000) {
   return test_support::PollUntil([&] { return Events().find(text) != std::string::npos; },
@@ -112,15 +117,13 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
                          0),
             0u)
       << events;
-  EXPECT_EQ(test_support::StandInRequest("invoke com.daviza.vpn/app consumeAuthCallback none"),
+  EXPECT_EQ(Control("invoke com.daviza.vpn/app consumeAuthCallback none"),
             "success string daviza://first link");
 
   const std::string start =
       "invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig();
-  EXPECT_EQ(
-      test_support::StandInRequest(start),
-      "error start_failed\nWireGuard for Windows is missing. Reinstall ZEQ VPN to restore the "
-      "bundled WireGuard dependency and try again.");
+  EXPECT_EQ(Control(start),
+            std::string("error start_failed\n") + tunnel_test::kWireGuardMissing);
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
   const struct {
     std::string request;
@@ -131,15 +134,11 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
       {"invoke com.daviza.vpn/tunnel stop none", "success null"},
       {"invoke com.daviza.vpn/tunnel status none", "success int 0"},
   };
-  for (const auto& call : calls) EXPECT_EQ(test_support::StandInRequest(call.request), call.answer);
+  for (const auto& call : calls) EXPECT_EQ(Control(call.request), call.answer);
 
   // Every start registers the link protocol for this very program.
-  wchar_t command[1024] = {};
-  DWORD size = sizeof(command);
-  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\daviza\\shell\\open\\command",
-                         nullptr, RRF_RT_REG_SZ, nullptr, command, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(command), AppCommand(L"\"%1\""));
+  EXPECT_EQ(test_support::RegistryText(HKEY_CURRENT_USER, kOpenCommandKey, nullptr),
+            AppCommand(L"\"%1\""));
 }
 
 // Later starts hand their links to the first instance in order, wake it and exit with 0 without
@@ -161,19 +160,19 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
   EXPECT_FALSE(IsIconic(window)) << "the first instance came to the front";
   EXPECT_EQ(MainWindows().size(), 1u);
 
-  // Without links: activation only.
+  // Without links: activation only (once the window is back, the start has been handled).
+  ShowWindow(window, SW_MINIMIZE);
   const std::string before = Events();
   EXPECT_EQ(test_support::RunProcess(AppCommand()).exit_code, 0u);
+  EXPECT_TRUE(test_support::PollUntil([&] { return !IsIconic(window); }, 5000));
   EXPECT_EQ(Events().find("authCallback", before.size()), std::string::npos);
 
   // Wine's shell does not see per-user URL registrations, so the registered command line is run
   // here with the link in place of %1.
-  wchar_t command[1024] = {};
-  DWORD size = sizeof(command);
-  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\daviza\\shell\\open\\command",
-                         nullptr, RRF_RT_REG_SZ, nullptr, command, &size),
-            ERROR_SUCCESS);
-  std::wstring opened = command;
+  const std::optional<std::wstring> command =
+      test_support::RegistryText(HKEY_CURRENT_USER, kOpenCommandKey, nullptr);
+  ASSERT_TRUE(command);
+  std::wstring opened = *command;
   opened.replace(opened.find(L"%1"), 2, L"daviza://from-the-browser");
   EXPECT_EQ(test_support::RunProcess(opened).exit_code, 0u);
   EXPECT_TRUE(EventsContain("{url: daviza://from-the-browser}")) << Events();

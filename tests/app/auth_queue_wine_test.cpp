@@ -1,11 +1,10 @@
 // The queue file under Wine, each test with its own LOCALAPPDATA (which child processes inherit):
 // appends and the App channel's drains, a save cut short, no folder at all, and real processes
-// racing and dying. ctest runs these with files limited to 1 KiB (see links.cmake).
+// racing and dying. ctest runs these with files limited to 1 KiB (see CMakeLists.txt).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "app/app_channel.h"
 #include "app/auth_callback_queue.h"
@@ -15,13 +14,13 @@
 #include "tests/flutter_glue/glue_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
-#include "tests/support/windows_service.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using flutter::EncodableValue;
 using Links = std::vector<std::string>;
+using test_support::ReadFileBytes;
 
 // The queue file of a fresh folder named after the running test, and nothing pending (the
 // pending links live as long as the test program, also across repeated runs).
@@ -35,13 +34,8 @@ fs::path UseFreshQueueFile() {
   return folder / "ZEQ VPN" / "auth_callbacks.txt";
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "(no file)";
-}
-
 std::wstring Client(const std::wstring& arguments) {
-  return L"\"" + test_support::ProgramFolder() + L"\\auth_queue_client.exe\" " + arguments;
+  return test_support::BuiltProgram(L"auth_queue_client.exe") + L" " + arguments;
 }
 
 glue_test::Answer Call(const char* method, EncodableValue* arguments = nullptr) {
@@ -59,14 +53,14 @@ TEST(AuthQueueFile, ConsumeTakesPendingLinksFirstAndTheFileOnlyWhenNoneArePendin
   for (const char* link : {"daviza://a", "daviza://b\r\n", "daviza://a", "https://a"}) {
     app::EnqueueSharedAuthCallback(link);
   }
-  EXPECT_EQ(ReadBytes(file), "daviza://b\ndaviza://a\n");
+  EXPECT_EQ(ReadFileBytes(file), "daviza://b\ndaviza://a\n");
   EXPECT_EQ(Call("consumeAuthCallback").value, EncodableValue("daviza://b"));
-  EXPECT_EQ(ReadBytes(file), "(no file)");
+  EXPECT_EQ(ReadFileBytes(file), std::nullopt);
   app::EnqueueSharedAuthCallback("daviza://c");
   EXPECT_EQ(Call("ConsumeAuthCallback").kind, glue_test::Answer::kNotImplemented);
   EncodableValue ignored("daviza://x");
   EXPECT_EQ(Call("consumeAuthCallback", &ignored).value, EncodableValue("daviza://a"));
-  EXPECT_EQ(ReadBytes(file), "daviza://c\n") << "untouched while links were pending";
+  EXPECT_EQ(ReadFileBytes(file), "daviza://c\n") << "untouched while links were pending";
   EXPECT_EQ(Call("consumeAuthCallback").value, EncodableValue("daviza://c"));
   const glue_test::Answer last = Call("consumeAuthCallback");
   EXPECT_EQ(last.kind, glue_test::Answer::kSuccess);
@@ -77,7 +71,7 @@ TEST(AuthQueueFile, ASaveCutShortKeepsTheEarlierFile) {
   const fs::path file = UseFreshQueueFile();
   app::EnqueueSharedAuthCallback("daviza://old");
   app::EnqueueSharedAuthCallback("daviza://" + std::string(4000, 'x'));
-  EXPECT_EQ(ReadBytes(file), "daviza://old\n") << "run through ctest, which limits file sizes";
+  EXPECT_EQ(ReadFileBytes(file), "daviza://old\n") << "run through ctest, which limits file sizes";
   EXPECT_FALSE(fs::exists(file.wstring() + L".tmp"));
 }
 

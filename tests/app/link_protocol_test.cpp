@@ -1,5 +1,5 @@
 // Run by ctest from copies of itself, from a path with blanks and from one of more than 260
-// characters (see links.cmake): registers this program for "daviza:" links and reads the
+// characters (see CMakeLists.txt): registers this program for "daviza:" links and reads the
 // registry back with reg.exe.
 #include "app/link_protocol.h"
 

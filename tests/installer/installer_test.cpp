@@ -20,6 +20,7 @@ namespace {
 using common::kHelperServiceName;
 using test_support::PathExists;
 using test_support::PollUntil;
+using test_support::RegistryText;
 
 constexpr wchar_t kInstallFolder[] = L"C:\\Program Files\\ZEQ VPN";
 constexpr wchar_t kUninstallKey[] =
@@ -45,15 +46,6 @@ std::wstring Installed(const wchar_t* file) {
 
 ::testing::AssertionResult RunSetup() {
   return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"));
-}
-
-std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
-  wchar_t value[1024] = {};
-  DWORD size = sizeof(value);
-  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
 }
 
 // What an install leaves on the machine, as text, to compare one install with another.

@@ -11,6 +11,7 @@
 namespace {
 
 using common::kHelperServiceName;
+using pipe_test::EchoOf;
 using pipe_test::EchoRequestOfSize;
 using pipe_test::Fingerprint;
 
@@ -18,10 +19,6 @@ constexpr char kUnavailable[] =
     "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
 
 class PipeExchangeTest : public pipe_test::HelperServiceTest {};
-
-std::string EchoOf(const std::string& request) {
-  return R"({"ok":true,"message":")" + Fingerprint(request) + "\"}";
-}
 
 // Requests up to the limit arrive byte for byte, across several reads; longer ones are read to
 // their end and refused, and the service serves on.

@@ -15,9 +15,6 @@
 
 namespace pipe_test {
 
-// Set by the test service when it begins to carry out a "sleep" request.
-inline constexpr wchar_t kSleepingEvent[] = L"Global\\ZeqTestHelperSleeping";
-
 // Registers "DAVIZATunnelHelper" to run `program`, starts it, and stops it again after the test,
 // also when the test fails.
 class HelperServiceTest : public ::testing::Test {
@@ -37,6 +34,11 @@ class HelperServiceTest : public ::testing::Test {
  private:
   std::wstring program_;
 };
+
+// The test service's answer to an "echo" of `request`.
+inline std::string EchoOf(const std::string& request) {
+  return R"({"ok":true,"message":")" + Fingerprint(request) + "\"}";
+}
 
 // An "echo" request of exactly `size` bytes whose config varies with `seed`.
 inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {

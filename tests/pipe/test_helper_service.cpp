@@ -46,7 +46,7 @@ tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
     response.message = pipe_test::Fingerprint(request);
   } else if (command == "sleep") {
     const common::UniqueHandle sleeping(
-        OpenEventW(EVENT_MODIFY_STATE, FALSE, L"Global\\ZeqTestHelperSleeping"));
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, pipe_test::kSleepingEvent));
     if (sleeping) SetEvent(sleeping.get());
     Sleep(static_cast<DWORD>(std::strtoul(config.c_str(), nullptr, 10)));
     response.message = "slept";

@@ -7,6 +7,9 @@
 #include "tests/support/wait.h"
 
 namespace test_support {
+
+std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
 namespace {
 
 struct FindHandleTraits {
@@ -15,8 +18,6 @@ struct FindHandleTraits {
   static void Close(Type handle) noexcept { FindClose(handle); }
 };
 using UniqueFindHandle = common::UniqueResource<FindHandleTraits>;
-
-std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 // The Unix path of a Windows path in the prefix, through Wine's own export.
 std::optional<std::wstring> QuotedUnixPathOf(const std::wstring& path) {
@@ -134,6 +135,15 @@ void RemoveTree(const std::wstring& path) {
     return ::testing::AssertionFailure() << common::WideToUtf8(link) << " did not become a link";
   }
   return ::testing::AssertionSuccess();
+}
+
+std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
+  wchar_t value[1024] = {};
+  DWORD size = sizeof(value);
+  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace test_support

@@ -1,4 +1,4 @@
-// Files and folders of the Wine prefix, as tests arrange and inspect them.
+// Files, folders and registry values of the Wine prefix, as tests arrange and inspect them.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,15 @@ namespace test_support {
 // The folder of the running test program, where every program of the build lands.
 std::wstring ProgramFolder();
 
+// The folder that holds `path`: everything before its last backslash.
+std::wstring ParentOf(const std::wstring& path);
+
 std::optional<std::string> ReadFileBytes(const std::wstring& path);
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes);
 bool PathExists(const std::wstring& path);
+
+// The string value `name` (nullptr: the default value) of `key`, if there is one.
+std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name);
 
 // Creates `folder` and its missing parents.
 void CreateFolders(const std::wstring& folder);

@@ -5,7 +5,6 @@
 #include "tests/support/files.h"
 
 namespace test_support {
-namespace {}  // namespace
 
 common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output) {
   STARTUPINFOW startup{};

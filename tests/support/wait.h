@@ -5,13 +5,14 @@
 
 namespace test_support {
 
-// Checks `done` at once and then every 10 ms until it holds (true) or `limit_ms` have passed.
+// Checks `done` at once and then every `interval_ms` until it holds (true) or `limit_ms` have
+// passed.
 template <typename Condition>
-[[nodiscard]] bool PollUntil(Condition done, DWORD limit_ms) {
+[[nodiscard]] bool PollUntil(Condition done, DWORD limit_ms, DWORD interval_ms = 10) {
   const ULONGLONG deadline = GetTickCount64() + limit_ms;
   while (!done()) {
     if (GetTickCount64() >= deadline) return false;
-    Sleep(10);
+    Sleep(interval_ms);
   }
   return true;
 }

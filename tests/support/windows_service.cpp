@@ -30,7 +30,7 @@ std::string RegisterService(const std::wstring& name, const std::wstring& progra
   const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return Failed("OpenSCManagerW");
-  const std::wstring command = L"\"" + ProgramFolder() + L"\\" + program + L"\"";
+  const std::wstring command = BuiltProgram(program);
   if (const common::UniqueServiceHandle service = OpenNamedService(name)) {
     return ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                 SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,

@@ -99,8 +99,7 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
 
 TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   const std::string config = TunnelConfig();
-  EXPECT_EQ(Start(config), Failure("WireGuard for Windows is missing. Reinstall ZEQ VPN to restore "
-                                   "the bundled WireGuard dependency and try again."));
+  EXPECT_EQ(Start(config), Failure(tunnel_test::kWireGuardMissing));
   EXPECT_EQ(ReadFileBytes(kConfigPath), config);
 
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
@@ -154,8 +153,7 @@ TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
 
 TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns) {
   ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(TunnelConfig()));
-  EXPECT_EQ(Stop(), Failure("WireGuard for Windows is missing. Reinstall ZEQ VPN to restore the "
-                            "bundled WireGuard dependency and try again."));
+  EXPECT_EQ(Stop(), Failure(tunnel_test::kWireGuardMissing));
   test_support::CreateFolders(L"C:\\Program Files\\WireGuard");
   ASSERT_TRUE(test_support::WriteFileBytes(kWireGuardExe, "This is not a program.\r\n"));
   // The error Windows gives for starting it, found by trying.

@@ -8,12 +8,10 @@
 namespace tunnel_test {
 namespace {
 
-std::wstring ParentOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
-
 void RemoveMachineState() {
   test_support::RemoveTree(kProductDataDirectory);
-  test_support::RemoveTree(ParentOf(kWireGuardExe));
-  test_support::RemoveTree(ParentOf(kWireGuardExeX86));
+  test_support::RemoveTree(test_support::ParentOf(kWireGuardExe));
+  test_support::RemoveTree(test_support::ParentOf(kWireGuardExeX86));
 }
 
 }  // namespace
@@ -33,7 +31,7 @@ std::string TunnelConfig(std::string_view directives) {
 }
 
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path) {
-  test_support::CreateFolders(ParentOf(path));
+  test_support::CreateFolders(test_support::ParentOf(path));
   const std::wstring built = test_support::ProgramFolder() + L"\\wireguard.exe";
   if (!CopyFileW(built.c_str(), path.c_str(), FALSE)) {
     return ::testing::AssertionFailure()
@@ -45,7 +43,7 @@ std::string TunnelConfig(std::string_view directives) {
 std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path) {
   // One line per run, its arguments separated by tabs.
   const std::string log =
-      test_support::ReadFileBytes(ParentOf(exe_path) + L"\\wireguard-runs.log").value_or("");
+      test_support::ReadFileBytes(test_support::ParentOf(exe_path) + L"\\wireguard-runs.log").value_or("");
   std::vector<std::vector<std::string>> runs;
   for (std::size_t start = 0; start < log.size();) {
     const std::size_t end = std::min(log.find("\r\n", start), log.size());

@@ -20,6 +20,9 @@ inline constexpr wchar_t kConfigDirectory[] = L"C:\\ProgramData\\ZEQ VPN\\wiregu
 inline constexpr wchar_t kConfigPath[] = L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf";
 inline constexpr wchar_t kConfigTempPath[] =
     L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf.tmp";
+inline constexpr char kWireGuardMissing[] =
+    "WireGuard for Windows is missing. Reinstall ZEQ VPN to restore the bundled WireGuard "
+    "dependency and try again.";
 inline constexpr wchar_t kWireGuardExe[] = L"C:\\Program Files\\WireGuard\\wireguard.exe";
 inline constexpr wchar_t kWireGuardExeX86[] = L"C:\\Program Files (x86)\\WireGuard\\wireguard.exe";
 
