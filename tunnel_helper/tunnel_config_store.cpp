@@ -50,19 +50,22 @@ bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config
   if (!folders) {
     return false;
   }
+  // Links are refused by their path first: Wine does not show a link on a handle opened without
+  // following it. Removing a leftover link would otherwise delete it quietly.
+  for (const std::wstring* path : {&paths.config_file, &paths.temporary_file}) {
+    if (IsLink(*path)) {
+      error_text = LinkRefusalMessage(*path);
+      return false;
+    }
+  }
   // The config file is replaced below, but it is not left to someone else meanwhile. The open
-  // does not follow links: a planted one is refused.
+  // does not follow links: one planted since the check above is refused too.
   DWORD error = ERROR_SUCCESS;
   if (!OpenTrustedStoreObject(paths.config_file, StoreObject::kFile, error) &&
       error != ERROR_FILE_NOT_FOUND) {
     error_text = error == ERROR_REPARSE_TAG_MISMATCH
                      ? LinkRefusalMessage(paths.config_file)
                      : kConfigDirectoryFailurePrefix + SystemCategoryMessage(error);
-    return false;
-  }
-  // Removing the leftover would delete a planted link quietly; it is refused instead.
-  if (IsLink(paths.temporary_file)) {
-    error_text = LinkRefusalMessage(paths.temporary_file);
     return false;
   }
   if (!RemoveLeftover(paths.temporary_file)) {
