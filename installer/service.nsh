@@ -7,9 +7,13 @@
 
 !define SERVICE_STOPPED 1
 !define SERVICE_START_PENDING 2
+!define SERVICE_STOP_PENDING 3
 !define SERVICE_RUNNING 4
 !define SC_MANAGER_CONNECT 0x0001
 !define SERVICE_QUERY_STATUS 0x0004
+!define SC_STATUS_PROCESS_INFO 0
+!define SYNCHRONIZE 0x00100000
+!define WAIT_OBJECT_0 0
 !define SERVICE_POLL_MS 250
 
 !macro SERVICE_FUNCTIONS un
@@ -67,7 +71,37 @@ Function ${un}WaitForServiceState
   System::Store "L"
 FunctionEnd
 
-; (name, limit in ms) -> 1 once the service is stopped or not registered, else 0.
+; (name) -> a handle to the process the service runs in, to wait on, or 0 when it has none.
+Function ${un}OpenServiceProcess
+  System::Store "S"
+  Pop $0
+  StrCpy $5 0
+  System::Call "advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r1"
+  ${If} $1 P<> 0
+    System::Call "advapi32::OpenServiceW(p r1, w r0, i ${SERVICE_QUERY_STATUS}) p.r2"
+    ${If} $2 P<> 0
+      ; SERVICE_STATUS_PROCESS: nine DWORDs, the process id eighth.
+      System::Call "*(i, i, i, i, i, i, i, i, i) p.r3"
+      System::Call "advapi32::QueryServiceStatusEx(p r2, i ${SC_STATUS_PROCESS_INFO}, p r3, i 36, \
+*i .r7) i.r4"
+      ${If} $4 <> 0
+        System::Call "*$3(i, i, i, i, i, i, i, i.r6)"
+        ${If} $6 <> 0
+          System::Call "kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r6) p.r5"
+        ${EndIf}
+      ${EndIf}
+      System::Free $3
+      System::Call "advapi32::CloseServiceHandle(p r2)"
+    ${EndIf}
+    System::Call "advapi32::CloseServiceHandle(p r1)"
+  ${EndIf}
+  Push $5
+  System::Store "L"
+FunctionEnd
+
+; (name, limit in ms) -> 1 once the service is stopped or not registered and its process has
+; ended, else 0. A process that has reported STOPPED may still run for a while: until it ends,
+; the files it runs from cannot be replaced and the service cannot be started again.
 Function ${un}StopService
   System::Store "S"
   Pop $1
@@ -77,6 +111,10 @@ Function ${un}StopService
   Pop $2
   ${If} $2 <> 0
   ${AndIf} $2 <> ${SERVICE_STOPPED}
+    ; Opened before the stop, so that the id cannot meanwhile name another process.
+    Push $0
+    Call ${un}OpenServiceProcess
+    Pop $5
     DetailPrint "Stopping the service $0"
     nsExec::ExecToLog '"$SYSDIR\sc.exe" stop "$0"'
     Pop $3
@@ -85,6 +123,17 @@ Function ${un}StopService
     Push $1
     Call ${un}WaitForServiceState
     Pop $2
+    ${If} $5 P<> 0
+      ${If} $2 = 0
+      ${OrIf} $2 = ${SERVICE_STOPPED}
+        System::Call "kernel32::WaitForSingleObject(p r5, i r1) i.r6"
+        ${If} $6 <> ${WAIT_OBJECT_0}
+          DetailPrint "The process of the service $0 does not end."
+          StrCpy $2 ${SERVICE_STOP_PENDING}
+        ${EndIf}
+      ${EndIf}
+      System::Call "kernel32::CloseHandle(p r5)"
+    ${EndIf}
   ${EndIf}
   ${If} $2 = 0
   ${OrIf} $2 = ${SERVICE_STOPPED}
