@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/auth_callback_queue.h"
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 
 namespace app {
@@ -17,22 +18,6 @@ namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring TemporaryPath(const std::wstring& queue_file) { return queue_file + L".tmp"; }
-
-// The file's bytes; none when it is missing or cannot be read to its end (a part might end in
-// half a link).
-std::string ReadWholeFile(const std::wstring& path) {
-  const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr,
-                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  std::string bytes;
-  char chunk[4096];
-  DWORD read = 0;
-  while (true) {
-    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return {};
-    if (read == 0) return bytes;
-    bytes.append(chunk, read);
-  }
-}
 
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
   const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
@@ -84,7 +69,7 @@ std::optional<std::wstring> AuthQueueFilePath() {
 AuthCallbackQueue AuthCallbackQueue::Load() {
   const std::optional<std::wstring> path = AuthQueueFilePath();
   if (!path) return {};
-  return FromFileBytes(ReadWholeFile(*path));
+  return FromFileBytes(common::ReadWholeFile(*path).value_or(""));
 }
 
 void AuthCallbackQueue::Save() const {

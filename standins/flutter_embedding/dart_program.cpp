@@ -2,28 +2,13 @@
 
 #include <optional>
 
-#include "common/unique_handle.h"
+#include "common/file_bytes.h"
 #include "standins/flutter_embedding/rendering.h"
 
 namespace standin {
 namespace {
 
 constexpr std::int32_t kTunnelRunning = 3;  // the tunnel helper's "statusRaw" for a running tunnel
-
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  // MinGW's streams take narrow names only; the bundle folder is read through the Windows API.
-  HANDLE raw = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  const common::UniqueFileHandle file(raw);
-  if (!file) return std::nullopt;
-  std::string text;
-  char buffer[4096];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    text.append(buffer, read);
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -79,7 +64,7 @@ void DartProgram::ButtonClicked(int button_id) {
 
 void DartProgram::Connect() {
   const std::optional<std::string> config =
-      ReadWholeFile(engine_.assets_folder() + L"\\tunnel.conf");
+      common::ReadWholeFile(engine_.assets_folder() + L"\\tunnel.conf");
   if (!config) {
     last_error_ = "The tunnel configuration (tunnel.conf) is missing from the app's assets.";
     Changed();

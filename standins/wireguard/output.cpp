@@ -83,27 +83,4 @@ void AppendRunLog(int argc, wchar_t** argv) {
   }
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error) {
-  const common::UniqueFileHandle file(CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    error = GetLastError();
-    return std::nullopt;
-  }
-  std::string content;
-  char buffer[4096];
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr)) {
-      error = GetLastError();
-      return std::nullopt;
-    }
-    if (read == 0) {
-      return content;
-    }
-    content.append(buffer, read);
-  }
-}
-
 }  // namespace wireguard_standin

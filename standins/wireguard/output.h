@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,12 +26,8 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // name, UTF-8, separated by tabs. Tests read it to see which runs happened and with what.
 void AppendRunLog(int argc, wchar_t** argv);
 
-// The folder of this program, without a trailing backslash.
 // The stand-in's own program file, and the folder it lies in.
 std::wstring OwnPath();
 std::wstring OwnDirectory();
-
-// The whole file, or nothing with `error` set.
-[[nodiscard]] std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD& error);
 
 }  // namespace wireguard_standin

@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "standins/wireguard/directives.h"
@@ -44,7 +45,7 @@ StandInDirectives DirectivesOfService(SC_HANDLE service) {
   const std::wstring config_path = ConfigPathOfService(service);
   DWORD error = 0;
   const std::optional<std::string> config =
-      config_path.empty() ? std::nullopt : ReadWholeFile(config_path, error);
+      config_path.empty() ? std::nullopt : common::ReadWholeFile(config_path, &error);
   return config ? ParseDirectives(*config) : StandInDirectives{};
 }
 
@@ -72,7 +73,7 @@ std::wstring TunnelNameOfConfig(const std::wstring& config_path) {
 
 DWORD InstallTunnelService(const std::wstring& config_path) {
   DWORD error = 0;
-  const std::optional<std::string> config = ReadWholeFile(config_path, error);
+  const std::optional<std::string> config = common::ReadWholeFile(config_path, &error);
   if (!config) {
     return FailWithError("Unable to read the configuration file", error);
   }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "standins/wireguard/directives.h"
 #include "standins/wireguard/output.h"
@@ -55,7 +56,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     return;
   }
   DWORD error = 0;
-  const std::optional<std::string> config = ReadWholeFile(g_service.config_path, error);
+  const std::optional<std::string> config = common::ReadWholeFile(g_service.config_path, &error);
   if (!config) {
     Report(SERVICE_STOPPED, error);
     return;

@@ -11,6 +11,7 @@
 #include "app/auth_queue_file.h"
 #include "app/auth_queue_lock.h"
 #include "app/shared_auth_callbacks.h"
+#include "common/file_bytes.h"
 #include "tests/flutter_glue/glue_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -20,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using flutter::EncodableValue;
 using Links = std::vector<std::string>;
-using test_support::ReadFileBytes;
+using common::ReadWholeFile;
 
 // The queue file of a fresh folder named after the running test, and nothing pending (the
 // pending links live as long as the test program, also across repeated runs).
@@ -53,14 +54,14 @@ TEST(AuthQueueFile, ConsumeTakesPendingLinksFirstAndTheFileOnlyWhenNoneArePendin
   for (const char* link : {"daviza://a", "daviza://b\r\n", "daviza://a", "https://a"}) {
     app::EnqueueSharedAuthCallback(link);
   }
-  EXPECT_EQ(ReadFileBytes(file), "daviza://b\ndaviza://a\n");
+  EXPECT_EQ(ReadWholeFile(file), "daviza://b\ndaviza://a\n");
   EXPECT_EQ(Call("consumeAuthCallback").value, EncodableValue("daviza://b"));
-  EXPECT_EQ(ReadFileBytes(file), std::nullopt);
+  EXPECT_EQ(ReadWholeFile(file), std::nullopt);
   app::EnqueueSharedAuthCallback("daviza://c");
   EXPECT_EQ(Call("ConsumeAuthCallback").kind, glue_test::Answer::kNotImplemented);
   EncodableValue ignored("daviza://x");
   EXPECT_EQ(Call("consumeAuthCallback", &ignored).value, EncodableValue("daviza://a"));
-  EXPECT_EQ(ReadFileBytes(file), "daviza://c\n") << "untouched while links were pending";
+  EXPECT_EQ(ReadWholeFile(file), "daviza://c\n") << "untouched while links were pending";
   EXPECT_EQ(Call("consumeAuthCallback").value, EncodableValue("daviza://c"));
   const glue_test::Answer last = Call("consumeAuthCallback");
   EXPECT_EQ(last.kind, glue_test::Answer::kSuccess);
@@ -71,7 +72,7 @@ TEST(AuthQueueFile, ASaveCutShortKeepsTheEarlierFile) {
   const fs::path file = UseFreshQueueFile();
   app::EnqueueSharedAuthCallback("daviza://old");
   app::EnqueueSharedAuthCallback("daviza://" + std::string(4000, 'x'));
-  EXPECT_EQ(ReadFileBytes(file), "daviza://old\n") << "run through ctest, which limits file sizes";
+  EXPECT_EQ(ReadWholeFile(file), "daviza://old\n") << "run through ctest, which limits file sizes";
   EXPECT_FALSE(fs::exists(file.wstring() + L".tmp"));
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/tunnel_helper_client.h"
+#include "common/file_bytes.h"
 #include "common/helper_names.h"
 #include "common/product_version.h"
 #include "common/windows_error.h"
@@ -52,7 +53,7 @@ std::wstring Installed(const wchar_t* file) {
 std::string MachineState() {
   std::string state = PathExists(kShortcut) ? "shortcut\n" : "";
   for (const wchar_t* file : kInstalledFiles) {
-    const auto bytes = test_support::ReadFileBytes(Installed(file));
+    const auto bytes = common::ReadWholeFile(Installed(file));
     state += common::WideToUtf8(file) + " " + (bytes ? std::to_string(bytes->size()) : "-") + "\n";
   }
   for (const wchar_t* name :
@@ -129,7 +130,7 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
   // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
   const std::string own_wireguard =
-      test_support::ReadFileBytes(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
+      common::ReadWholeFile(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
   ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
   ASSERT_TRUE(RunSetup());
   const std::string once = MachineState();
@@ -141,9 +142,9 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 
   EXPECT_EQ(MachineState(), once);
   EXPECT_NE(test_support::QueryService(common::kHelperServiceName).dwProcessId, first_process);
-  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
+  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
   EXPECT_EQ(SendThroughService("status").statusRaw, 3);
-  EXPECT_EQ(test_support::ReadFileBytes(tunnel_test::kWireGuardExe), own_wireguard);
+  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kWireGuardExe), own_wireguard);
 }
 
 // The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot

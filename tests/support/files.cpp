@@ -55,20 +55,6 @@ std::wstring ProgramFolder() {
   return ParentOf(program);
 }
 
-std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-  const common::UniqueFileHandle file(CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    content.append(buffer, read);
-  }
-  return content;
-}
-
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -17,7 +17,6 @@ std::wstring ProgramFolder();
 // The folder that holds `path`: everything before its last backslash.
 std::wstring ParentOf(const std::wstring& path);
 
-std::optional<std::string> ReadFileBytes(const std::wstring& path);
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes);
 bool PathExists(const std::wstring& path);
 

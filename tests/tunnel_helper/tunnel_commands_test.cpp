@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_bytes.h"
 #include "common/helper_protocol.h"
 #include "common/windows_error.h"
 #include "tests/support/files.h"
@@ -18,7 +19,7 @@
 namespace tunnel_helper {
 namespace {
 
-using test_support::ReadFileBytes;
+using common::ReadWholeFile;
 using tunnel_test::kConfigPath;
 using tunnel_test::kWireGuardExe;
 using tunnel_test::TunnelConfig;
@@ -79,7 +80,7 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   std::string config = TunnelConfig("# ");
   config.resize(65536, 'p');  // The largest config accepted.
   EXPECT_EQ(Start(config), kRunning);
-  EXPECT_EQ(ReadFileBytes(kConfigPath), config);
+  EXPECT_EQ(ReadWholeFile(kConfigPath), config);
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), (Runs{kUninstallRun, kInstallRun}));
   EXPECT_EQ(Status(), kRunning);
@@ -92,7 +93,7 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
 
   EXPECT_EQ(Stop(), kNotRunning);
   EXPECT_EQ(TunnelServiceState(), 0u) << "the tunnel service is gone";
-  EXPECT_EQ(ReadFileBytes(kConfigPath), TunnelConfig()) << "stop leaves the config in place";
+  EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig()) << "stop leaves the config in place";
   EXPECT_EQ(WireGuardRuns(kWireGuardExe),
             (Runs{kUninstallRun, kInstallRun, kUninstallRun, kInstallRun, kUninstallRun}));
 }
@@ -100,7 +101,7 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
 TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   const std::string config = TunnelConfig();
   EXPECT_EQ(Start(config), Failure(tunnel_test::kWireGuardMissing));
-  EXPECT_EQ(ReadFileBytes(kConfigPath), config);
+  EXPECT_EQ(ReadWholeFile(kConfigPath), config);
 
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   const struct {
@@ -115,7 +116,7 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Start(c.config), Failure(c.message));
-    EXPECT_EQ(ReadFileBytes(kConfigPath), c.config);
+    EXPECT_EQ(ReadWholeFile(kConfigPath), c.config);
     EXPECT_EQ(TunnelServiceState(), 0u);
   }
   test_support::RemoveTree(tunnel_test::kProductDataDirectory);
@@ -147,7 +148,7 @@ TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
               Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
                       "PostDown), which ZEQ VPN does not accept."));
   }
-  EXPECT_EQ(ReadFileBytes(kConfigPath), TunnelConfig());
+  EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig());
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), runs_before);
 }
 

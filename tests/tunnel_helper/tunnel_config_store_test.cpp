@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tests/support/files.h"
@@ -18,8 +19,8 @@
 namespace tunnel_helper {
 namespace {
 
+using common::ReadWholeFile;
 using test_support::PathExists;
-using test_support::ReadFileBytes;
 using tunnel_test::kConfigDirectory;
 using tunnel_test::kConfigPath;
 using tunnel_test::kConfigTempPath;
@@ -66,7 +67,7 @@ TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
     std::string error;
     ASSERT_TRUE(Write(config, error)) << error;
     EXPECT_EQ(error, "");
-    EXPECT_EQ(ReadFileBytes(kConfigPath), config);
+    EXPECT_EQ(ReadWholeFile(kConfigPath), config);
     EXPECT_FALSE(PathExists(kConfigTempPath));
   }
 }
@@ -80,7 +81,7 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
     std::string error;
     EXPECT_FALSE(Write(tunnel_test::TunnelConfig(), error));
     EXPECT_EQ(error, kDirectoryFailure + SystemCategoryMessage(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ReadFileBytes(kConfigDirectory), "a file, not a folder");
+    EXPECT_EQ(ReadWholeFile(kConfigDirectory), "a file, not a folder");
     test_support::RemoveTree(kProductDataDirectory);
   }
   StoreEarlierConfig();
@@ -95,7 +96,7 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
     ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
     EXPECT_GT(error.size(), prefix.size());
     EXPECT_FALSE(PathExists(kConfigTempPath));
-    EXPECT_EQ(ReadFileBytes(kConfigPath), kEarlier);
+    EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
   }
 }
 
@@ -122,7 +123,7 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
     EXPECT_FALSE(PathExists(elsewhere + L"\\daviza.conf"));
     EXPECT_FALSE(PathExists(elsewhere + L"\\wireguard"));
     if (link == kConfigTempPath) {
-      EXPECT_EQ(ReadFileBytes(kConfigPath), kEarlier);
+      EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
     }
   }
   test_support::RemoveTree(kProductDataDirectory);

@@ -1,5 +1,6 @@
 #include "tests/tunnel_helper/tunnel_test_support.h"
 
+#include "common/file_bytes.h"
 #include "common/windows_error.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -43,7 +44,7 @@ std::string TunnelConfig(std::string_view directives) {
 std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path) {
   // One line per run, its arguments separated by tabs.
   const std::string log =
-      test_support::ReadFileBytes(test_support::ParentOf(exe_path) + L"\\wireguard-runs.log").value_or("");
+      common::ReadWholeFile(test_support::ParentOf(exe_path) + L"\\wireguard-runs.log").value_or("");
   std::vector<std::vector<std::string>> runs;
   for (std::size_t start = 0; start < log.size();) {
     const std::size_t end = std::min(log.find("\r\n", start), log.size());
