@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
 #include "common/windows_error.h"
 #include "tunnel_helper/store_security.h"
 #include "tunnel_helper/system_category_message.h"
@@ -9,64 +12,126 @@
 namespace tunnel_helper {
 namespace {
 
+// How often a folder is made fresh before giving up on a place someone keeps taking.
+constexpr int kFreshFolderAttempts = 3;
+constexpr DWORD kInspectAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
 std::nullopt_t Fail(DWORD code, std::string& error_text) {
   error_text = kConfigDirectoryFailurePrefix + SystemCategoryMessage(code);
   return std::nullopt;
 }
 
-// Creates the folder at `path` with `security` unless something is there already, and checks that
-// a folder, not a file or a link, stands there now. Returns ERROR_SUCCESS, the failure's code, or
-// ERROR_REPARSE_TAG_MISMATCH for a link.
-DWORD EnsureFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
-  if (!CreateDirectoryW(path.c_str(), security)) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS) return error;
-  }
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_REPARSE_TAG_MISMATCH;
-  // A file of that name is in the way.
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_ALREADY_EXISTS;
-  return ERROR_SUCCESS;
+// Opens what stands at `path`, folder or file, without following a link.
+common::UniqueFileHandle OpenInPlace(const std::wstring& path, DWORD access, DWORD share) {
+  return common::UniqueFileHandle(
+      CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-// EnsureFolder for one of the store's folders, then the folder held open and made ours.
-common::UniqueFileHandle PrepareStoreFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security,
-                                            std::string& error_text) {
-  DWORD error = EnsureFolder(path, security);
-  common::UniqueFileHandle folder;
-  if (error == ERROR_SUCCESS) {
-    folder = OpenTrustedStoreObject(path, StoreObject::kFolder, error);
+enum class Found { kOurFolder, kNotOurs, kLink };
+
+Found Inspect(HANDLE object) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(object, FileAttributeTagInfo, &info, sizeof(info))) {
+    return Found::kNotOurs;
   }
-  if (error == ERROR_REPARSE_TAG_MISMATCH) {
-    error_text = LinkRefusalMessage(path);
-  } else if (!folder) {
-    Fail(error, error_text);
+  if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Found::kLink;
+  if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Found::kNotOurs;
+  return IsTrustedStoreObject(object, StoreObject::kFolder) ? Found::kOurFolder
+                                                            : Found::kNotOurs;
+}
+
+// Renames what stands at `path` to "<path>.moved-aside-<n>" beside it, through a handle that does
+// not follow links. Returns ERROR_SUCCESS or the failure's code.
+DWORD MoveAside(const std::wstring& path) {
+  const common::UniqueFileHandle object =
+      OpenInPlace(path, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  if (!object) return GetLastError();
+  DWORD error = ERROR_ALREADY_EXISTS;
+  ULONGLONG suffix = GetTickCount64();
+  for (int tries = 0; tries < 16 && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS);
+       ++tries, ++suffix) {
+    const std::wstring aside = path + L".moved-aside-" + std::to_wstring(suffix);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + aside.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(aside.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, aside.data(), rename->FileNameLength);
+    error = SetFileInformationByHandle(object.get(), FileRenameInfo, rename,
+                                       static_cast<DWORD>(buffer.size()))
+                ? ERROR_SUCCESS
+                : GetLastError();
   }
-  return folder;
+  return error;
 }
 
 }  // namespace
 
-std::optional<HeldConfigFolders> PrepareWireGuardConfigDirectory(const ConfigStorePaths& paths,
-                                                                 std::string& error_text) {
-  // ProgramData is the system's own folder; it is only created, plainly, if it is missing.
-  const DWORD program_data = EnsureFolder(paths.program_data, nullptr);
-  if (program_data != ERROR_SUCCESS && program_data != ERROR_REPARSE_TAG_MISMATCH) {
-    return Fail(program_data, error_text);
-  }
-  const common::UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
+common::UniqueFileHandle OpenStoreFolder(const std::wstring& path, std::string& error_text) {
+  const common::UniqueLocalMemory descriptor = SecurityDescriptorFromSddl(kConfigStoreSddl);
   if (!descriptor) {
-    return Fail(GetLastError(), error_text);
+    Fail(GetLastError(), error_text);
+    return {};
   }
   SECURITY_ATTRIBUTES security{};
   security.nLength = sizeof(security);
   security.lpSecurityDescriptor = descriptor.get();
   security.bInheritHandle = FALSE;
+
+  const ScopedBackupPrivileges privileges;
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < kFreshFolderAttempts; ++attempt) {
+    if (!CreateDirectoryW(path.c_str(), &security)) {
+      error = GetLastError();
+      if (error != ERROR_ALREADY_EXISTS) break;
+    }
+    // Links are refused by their path first: Wine does not show a link on a handle.
+    if (IsLink(path)) {
+      error_text = LinkRefusalMessage(path);
+      return {};
+    }
+    common::UniqueFileHandle found =
+        OpenInPlace(path, kInspectAccess, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!found) {
+      error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND) continue;  // Gone meanwhile: make it.
+      break;
+    }
+    switch (Inspect(found.get())) {
+      case Found::kOurFolder:
+        return found;
+      case Found::kLink:
+        error_text = LinkRefusalMessage(path);
+        return {};
+      case Found::kNotOurs:
+        break;
+    }
+    found.reset();
+    error = MoveAside(path);
+    if (error != ERROR_SUCCESS) {
+      error_text = kConfigDirectoryFailurePrefix + common::WideToUtf8(path) +
+                   " is not ZEQ VPN's own and cannot be moved aside: " +
+                   SystemCategoryMessage(error);
+      return {};
+    }
+    error = ERROR_ALREADY_EXISTS;  // Should the attempts run out: someone keeps taking the place.
+  }
+  Fail(error, error_text);
+  return {};
+}
+
+std::optional<HeldConfigFolders> PrepareWireGuardConfigDirectory(const ConfigStorePaths& paths,
+                                                                 std::string& error_text) {
+  // ProgramData is the system's own folder; it is only created, plainly, if it is missing.
+  if (!CreateDirectoryW(paths.program_data.c_str(), nullptr) &&
+      GetLastError() != ERROR_ALREADY_EXISTS) {
+    return Fail(GetLastError(), error_text);
+  }
   HeldConfigFolders folders;
-  folders.product_folder = PrepareStoreFolder(paths.product_folder, &security, error_text);
+  folders.product_folder = OpenStoreFolder(paths.product_folder, error_text);
   if (!folders.product_folder) return std::nullopt;
-  folders.config_folder = PrepareStoreFolder(paths.config_folder, &security, error_text);
+  folders.config_folder = OpenStoreFolder(paths.config_folder, error_text);
   if (!folders.config_folder) return std::nullopt;
   return folders;
 }

@@ -4,22 +4,25 @@
 #include <sddl.h>
 
 #include <initializer_list>
+#include <vector>
 
 namespace tunnel_helper {
 namespace {
 
-// What no one but LocalSystem and the Administrators may have on a folder or file of the store.
+// What no one but the trusted accounts may have on a folder or file of the store.
 constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
                                       FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE |
                                       WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 constexpr ACCESS_MASK kReadRights = FILE_READ_DATA | GENERIC_READ | GENERIC_ALL;
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) noexcept {
-  return sid != nullptr && IsValidSid(sid) && IsWellKnownSid(sid, type);
+  return IsWellKnownSid(sid, type) != FALSE;
 }
 
-bool IsLocalSystemOrAdministrators(PSID sid) noexcept {
-  return IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid);
+bool IsTrustedAccount(PSID sid, PSID account) noexcept {
+  if (sid == nullptr || !IsValidSid(sid)) return false;
+  return IsWellKnown(sid, WinLocalSystemSid) || IsWellKnown(sid, WinBuiltinAdministratorsSid) ||
+         (account != nullptr && IsValidSid(account) && EqualSid(sid, account));
 }
 
 bool IsAllowEntry(BYTE type) noexcept {
@@ -27,68 +30,28 @@ bool IsAllowEntry(BYTE type) noexcept {
          type != ACCESS_DENIED_CALLBACK_ACE_TYPE && type != ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
 }
 
-// Enables the backup, restore and take-ownership privileges on this thread while it lives, so that
-// LocalSystem can open, and take over, an object whose owner has shut it out. Without them (a
-// process that does not hold them) the opens run with the rights the caller has anyway.
-class ScopedTakeOverPrivileges {
- public:
-  ScopedTakeOverPrivileges() noexcept {
-    if (!ImpersonateSelf(SecurityImpersonation)) return;
-    impersonating_ = true;
-    common::UniqueHandle token;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES, FALSE, token.receive())) {
-      return;
-    }
-    for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME, SE_TAKE_OWNERSHIP_NAME}) {
-      TOKEN_PRIVILEGES privileges{};
-      privileges.PrivilegeCount = 1;
-      privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-      if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
-        AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-      }
-    }
+// The account this process runs as, from its token; empty when the token cannot be read.
+std::vector<BYTE> ProcessAccount() {
+  common::UniqueHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return {};
+  std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
+  DWORD size = 0;
+  if (!GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()),
+                           &size)) {
+    return {};
   }
-  ~ScopedTakeOverPrivileges() {
-    if (impersonating_) RevertToSelf();
-  }
-  ScopedTakeOverPrivileges(const ScopedTakeOverPrivileges&) = delete;
-  ScopedTakeOverPrivileges& operator=(const ScopedTakeOverPrivileges&) = delete;
-
- private:
-  bool impersonating_ = false;
-};
-
-bool IsReparsePoint(HANDLE object) noexcept {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  return GetFileInformationByHandleEx(object, FileAttributeTagInfo, &info, sizeof(info)) &&
-         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// Gives the object the owner and DACL of kConfigStoreSddl.
-DWORD TakeOver(HANDLE object) noexcept {
-  const common::UniqueLocalMemory descriptor = BuildConfigStoreSecurity();
-  if (!descriptor) return GetLastError();
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  if (!GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted) ||
-      !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) {
-    return GetLastError();
-  }
-  return SetSecurityInfo(
-      object, SE_FILE_OBJECT,
-      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-      owner, nullptr, dacl, nullptr);
+  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+  return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
 }
 
 }  // namespace
 
-bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind) noexcept {
+bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind,
+                              PSID account) noexcept {
   PSID owner = nullptr;
   BOOL defaulted = FALSE;
   if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-      !IsLocalSystemOrAdministrators(owner)) {
+      !IsTrustedAccount(owner, account)) {
     return false;
   }
   BOOL present = FALSE;
@@ -104,7 +67,7 @@ bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind)
     if (!IsAllowEntry(header->AceType)) continue;  // Denials only take rights away.
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
     const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-    if (IsLocalSystemOrAdministrators(const_cast<DWORD*>(&allowed->SidStart))) continue;
+    if (IsTrustedAccount(const_cast<DWORD*>(&allowed->SidStart), account)) continue;
     ACCESS_MASK forbidden = kChangeRights;
     if (kind == StoreObject::kFile || (header->AceFlags & OBJECT_INHERIT_ACE) != 0) {
       forbidden |= kReadRights;
@@ -114,43 +77,51 @@ bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind)
   return true;
 }
 
-common::UniqueLocalMemory BuildConfigStoreSecurity() noexcept {
+bool IsTrustedStoreObject(HANDLE object, StoreObject kind) noexcept {
+  try {
+    std::vector<BYTE> account = ProcessAccount();
+    if (account.empty()) return false;
+    common::UniqueLocalMemory descriptor;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS) {
+      return false;
+    }
+    return IsTrustedStoreDescriptor(descriptor.get(), kind, account.data());
+  } catch (...) {
+    return false;  // Out of memory: nothing is trusted.
+  }
+}
+
+common::UniqueLocalMemory SecurityDescriptorFromSddl(const wchar_t* sddl) noexcept {
   common::UniqueLocalMemory descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kConfigStoreSddl, SDDL_REVISION_1,
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                             descriptor.receive(), nullptr)) {
     return common::UniqueLocalMemory();
   }
   return descriptor;
 }
 
-common::UniqueFileHandle OpenTrustedStoreObject(const std::wstring& path, StoreObject kind,
-                                                DWORD& error) noexcept {
-  const ScopedTakeOverPrivileges privileges;
-  common::UniqueFileHandle object(
-      CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!object) {
-    error = GetLastError();
-    return {};
+ScopedBackupPrivileges::ScopedBackupPrivileges() noexcept {
+  // On an impersonation token of the thread's own, so that the process's token stays as it was.
+  if (!ImpersonateSelf(SecurityImpersonation)) return;
+  impersonating_ = true;
+  common::UniqueHandle token;
+  if (!OpenThreadToken(GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES, FALSE, token.receive())) {
+    return;
   }
-  if (IsReparsePoint(object.get())) {
-    error = ERROR_REPARSE_TAG_MISMATCH;
-    return {};
+  for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
+      AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
   }
-  common::UniqueLocalMemory descriptor;
-  const DWORD read = GetSecurityInfo(object.get(), SE_FILE_OBJECT,
-                                     OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                     nullptr, nullptr, nullptr, nullptr, descriptor.receive());
-  if (read == ERROR_SUCCESS && IsTrustedStoreDescriptor(descriptor.get(), kind)) {
-    return object;
-  }
-  const DWORD taken = TakeOver(object.get());
-  if (taken != ERROR_SUCCESS) {
-    error = taken;
-    return {};
-  }
-  return object;
+}
+
+ScopedBackupPrivileges::~ScopedBackupPrivileges() {
+  if (impersonating_) RevertToSelf();
 }
 
 }  // namespace tunnel_helper

@@ -77,9 +77,11 @@ HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& 
                                        SystemCategoryMessage(lookup_error));
   }
   // The config is stored before anything else is checked, so it is replaced even when a later
-  // step fails.
+  // step fails. Its folders stay held until WireGuard has read it: meanwhile no one can move
+  // them, or put another config in their place.
   std::string store_error;
-  if (!WriteWireGuardConfig(*paths, config, store_error)) {
+  const std::optional<HeldConfigFolders> store = WriteWireGuardConfig(*paths, config, store_error);
+  if (!store) {
     return common::MakeFailureResponse(std::move(store_error));
   }
   const std::optional<std::wstring> program = FindWireGuardExe();

@@ -8,7 +8,6 @@
 #include "common/windows_error.h"
 #include "tunnel_helper/config_directory.h"
 #include "tunnel_helper/store_security.h"
-#include "tunnel_helper/system_category_message.h"
 
 namespace tunnel_helper {
 namespace {
@@ -43,50 +42,52 @@ bool RemoveLeftover(const std::wstring& path) {
 
 }  // namespace
 
-bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config,
-                          std::string& error_text) {
-  const std::optional<HeldConfigFolders> folders =
-      PrepareWireGuardConfigDirectory(paths, error_text);
+std::optional<HeldConfigFolders> WriteWireGuardConfig(const ConfigStorePaths& paths,
+                                                      std::string_view config,
+                                                      std::string& error_text) {
+  std::optional<HeldConfigFolders> folders = PrepareWireGuardConfigDirectory(paths, error_text);
   if (!folders) {
-    return false;
+    return std::nullopt;
   }
-  // Links are refused by their path first: Wine does not show a link on a handle opened without
-  // following it. Removing a leftover link would otherwise delete it quietly.
+  // Links are refused by their path: Wine does not show a link on a handle opened without
+  // following it. Removing a leftover link would otherwise delete it quietly. Nothing else of the
+  // earlier files is looked at or changed: the config file is replaced as a name below, so a hard
+  // link there loses only that name, and what it shares its data with stays as it was.
   for (const std::wstring* path : {&paths.config_file, &paths.temporary_file}) {
     if (IsLink(*path)) {
       error_text = LinkRefusalMessage(*path);
-      return false;
+      return std::nullopt;
     }
-  }
-  // The config file is replaced below, but it is not left to someone else meanwhile. The open
-  // does not follow links: one planted since the check above is refused too.
-  DWORD error = ERROR_SUCCESS;
-  if (!OpenTrustedStoreObject(paths.config_file, StoreObject::kFile, error) &&
-      error != ERROR_FILE_NOT_FOUND) {
-    error_text = error == ERROR_REPARSE_TAG_MISMATCH
-                     ? LinkRefusalMessage(paths.config_file)
-                     : kConfigDirectoryFailurePrefix + SystemCategoryMessage(error);
-    return false;
   }
   if (!RemoveLeftover(paths.temporary_file)) {
     error_text = kWriteFailed;
-    return false;
+    return std::nullopt;
   }
 
-  // A new file, which takes the folder's permissions. CREATE_NEW opens nothing that exists, so a
-  // link planted after the checks above makes it fail instead of being followed.
+  // A new file with a descriptor of its own, not one inherited: no handle to it can predate it.
+  // CREATE_NEW opens nothing that exists, so a link planted after the checks above makes it fail
+  // instead of being followed.
+  const common::UniqueLocalMemory descriptor = SecurityDescriptorFromSddl(kConfigFileSddl);
+  if (!descriptor) {
+    error_text = kWriteFailed;
+    return std::nullopt;
+  }
+  SECURITY_ATTRIBUTES security{};
+  security.nLength = sizeof(security);
+  security.lpSecurityDescriptor = descriptor.get();
+  security.bInheritHandle = FALSE;
   common::UniqueFileHandle file(
-      CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+      CreateFileW(paths.temporary_file.c_str(), GENERIC_WRITE, kShareAll, &security, CREATE_NEW,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) {
     error_text = kWriteFailed;
-    return false;
+    return std::nullopt;
   }
   if (!WriteAll(file.get(), config) || !FlushFileBuffers(file.get())) {
     file.reset();
     DeleteFileW(paths.temporary_file.c_str());
     error_text = "Failed to flush the WireGuard config file.";
-    return false;
+    return std::nullopt;
   }
   file.reset();
 
@@ -95,9 +96,9 @@ bool WriteWireGuardConfig(const ConfigStorePaths& paths, std::string_view config
     error_text =
         "Failed to replace the WireGuard config file: " + DescribeWindowsError(GetLastError());
     DeleteFileW(paths.temporary_file.c_str());
-    return false;
+    return std::nullopt;
   }
-  return true;
+  return folders;
 }
 
 }  // namespace tunnel_helper

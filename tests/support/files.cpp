@@ -78,6 +78,18 @@ void CreateFolders(const std::wstring& folder) {
   CreateDirectoryW(folder.c_str(), nullptr);
 }
 
+std::vector<std::wstring> Matching(const std::wstring& pattern) {
+  std::vector<std::wstring> paths;
+  WIN32_FIND_DATAW entry{};
+  if (const UniqueFindHandle search(FindFirstFileW(pattern.c_str(), &entry)); search) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") paths.push_back(ParentOf(pattern) + L"\\" + name);
+    } while (FindNextFileW(search.get(), &entry));
+  }
+  return paths;
+}
+
 void RemoveTree(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
@@ -94,16 +106,7 @@ void RemoveTree(const std::wstring& path) {
     DeleteFileW(path.c_str());
     return;
   }
-  std::vector<std::wstring> children;
-  WIN32_FIND_DATAW entry{};
-  if (const UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
-      search) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name != L"." && name != L"..") children.push_back(path + L"\\" + name);
-    } while (FindNextFileW(search.get(), &entry));
-  }
-  for (const std::wstring& child : children) RemoveTree(child);
+  for (const std::wstring& child : Matching(path + L"\\*")) RemoveTree(child);
   RemoveDirectoryW(path.c_str());
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace test_support {
 
@@ -25,6 +26,9 @@ std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wc
 
 // Creates `folder` and its missing parents.
 void CreateFolders(const std::wstring& folder);
+
+// The paths in a folder whose names match `pattern`'s last part (which may hold * and ?).
+std::vector<std::wstring> Matching(const std::wstring& pattern);
 
 // Deletes `path` and everything below it. Links are removed, never followed.
 void RemoveTree(const std::wstring& path);

@@ -14,7 +14,6 @@
 #include "tests/support/process.h"
 #include "tests/support/windows_service.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
-#include "tunnel_helper/system_category_message.h"
 
 namespace tunnel_helper {
 namespace {
@@ -119,10 +118,6 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
     EXPECT_EQ(ReadWholeFile(kConfigPath), c.config);
     EXPECT_EQ(TunnelServiceState(), 0u);
   }
-  test_support::RemoveTree(tunnel_test::kProductDataDirectory);
-  ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kProductDataDirectory, "in the way"));
-  EXPECT_EQ(Start(config), Failure("Failed to prepare the WireGuard config directory: " +
-                                   SystemCategoryMessage(ERROR_ALREADY_EXISTS)));
 }
 
 // More than a megabyte of output, read while WireGuard runs, reaches the app shortened to fit.

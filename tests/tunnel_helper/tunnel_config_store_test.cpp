@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "common/file_bytes.h"
 #include "common/unique_handle.h"
@@ -38,7 +42,7 @@ class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
     paths_ = std::move(*paths);
   }
   bool Write(std::string_view config, std::string& error) {
-    return WriteWireGuardConfig(paths_, config, error);
+    return WriteWireGuardConfig(paths_, config, error).has_value();
   }
   // An earlier config in place, as a previous "start" left it.
   void StoreEarlierConfig() {
@@ -74,16 +78,6 @@ TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
 
 TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFile) {
   const std::string prefix = "Failed to replace the WireGuard config file: ";
-  {
-    SCOPED_TRACE("a file where a folder goes");
-    ASSERT_TRUE(CreateDirectoryW(kProductDataDirectory, nullptr));
-    ASSERT_TRUE(test_support::WriteFileBytes(kConfigDirectory, "a file, not a folder"));
-    std::string error;
-    EXPECT_FALSE(Write(tunnel_test::TunnelConfig(), error));
-    EXPECT_EQ(error, kDirectoryFailure + SystemCategoryMessage(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(ReadWholeFile(kConfigDirectory), "a file, not a folder");
-    test_support::RemoveTree(kProductDataDirectory);
-  }
   StoreEarlierConfig();
   {
     SCOPED_TRACE("the config file held open by a reader that does not share its deletion");
@@ -100,6 +94,74 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
   }
 }
 
+// The file's descriptor as Wine reports it: from the file's Unix mode bits.
+std::wstring FileSddl(const std::wstring& path) {
+  common::UniqueLocalMemory descriptor;
+  common::UniqueLocalMemory text;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
+          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+          reinterpret_cast<LPWSTR*>(text.receive()), nullptr)) {
+    return L"(unreadable)";
+  }
+  return static_cast<const wchar_t*>(text.get());
+}
+
+// What someone else put in the store's place is never adopted, changed or written through: a
+// file or a folder that is not ours is moved aside whole and the config lands in a fresh folder;
+// a config file that shares its data with another file (a hard link) is replaced as a name.
+TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopted) {
+  const std::wstring marker = L"\\wireguard\\planted.txt";
+  const std::wstring outside = L"C:\\users\\Public\\someone-else.txt";
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+  } cases[] = {
+      {"a file in the folder's place",
+       [] { ASSERT_TRUE(test_support::WriteFileBytes(kProductDataDirectory, "a file")); }},
+      {"a folder someone else made, readable and held open by them",
+       [&] {
+         // Wine shows a folder made without a descriptor as readable by everyone.
+         test_support::CreateFolders(kConfigDirectory);
+         ASSERT_TRUE(test_support::WriteFileBytes(kProductDataDirectory + marker, "theirs"));
+       }},
+      {"a config file hard-linked to a file elsewhere",
+       [&] {
+         StoreEarlierConfig();
+         ASSERT_TRUE(DeleteFileW(kConfigPath));
+         ASSERT_TRUE(test_support::WriteFileBytes(outside, "not the config"));
+         ASSERT_TRUE(CreateHardLinkW(kConfigPath, outside.c_str(), nullptr));
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test_support::RemoveTree(kProductDataDirectory);
+    c.plant();
+    const std::wstring outside_sddl = FileSddl(outside);
+    // Whoever opened the folder before may keep the handle; it must not reach the new config.
+    const common::UniqueFileHandle held(CreateFileW(
+        kConfigDirectory, READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE |
+        FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+
+    std::string error;
+    ASSERT_TRUE(Write(tunnel_test::TunnelConfig(), error)) << error;
+    EXPECT_EQ(ReadWholeFile(kConfigPath), tunnel_test::TunnelConfig());
+    EXPECT_FALSE(PathExists(kProductDataDirectory + marker));
+    EXPECT_EQ(FileSddl(kConfigPath).find(L";WD)"), std::wstring::npos) << "readable by everyone";
+    EXPECT_EQ(FileSddl(outside), outside_sddl);
+    EXPECT_EQ(ReadWholeFile(outside).value_or("not the config"), "not the config");
+  }
+  // The two planted ones went aside whole, with what they held.
+  std::vector<std::string> aside;
+  for (const std::wstring& path : test_support::Matching(tunnel_test::kMovedAsidePattern)) {
+    aside.push_back(ReadWholeFile(path).value_or(ReadWholeFile(path + marker).value_or("?")));
+  }
+  std::sort(aside.begin(), aside.end());
+  EXPECT_EQ(aside, (std::vector<std::string>{"a file", "theirs"}));
+  DeleteFileW(outside.c_str());
+}
+
 // A link planted where a folder or file of the store belongs is refused before anything is
 // written, through it or beside it.
 TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
@@ -110,10 +172,9 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
     test_support::RemoveTree(kProductDataDirectory);
     test_support::RemoveTree(elsewhere);
     test_support::CreateFolders(elsewhere);
-    if (link == kConfigPath || link == kConfigTempPath) StoreEarlierConfig();
-    if (link == kConfigPath) {
-      ASSERT_TRUE(DeleteFileW(kConfigPath));
-    }
+    // Inside folders of ours: one someone else made would be moved aside, link and all.
+    if (link != kProductDataDirectory) StoreEarlierConfig();
+    if (link == kConfigDirectory || link == kConfigPath) test_support::RemoveTree(link);
     ASSERT_TRUE(test_support::PlantDirectoryLink(link, elsewhere));
 
     std::string error;
@@ -154,12 +215,20 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
       {L"O:BAD:PAI(A;;FA;;;SY)(A;;FR;;;WD)", kFile, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(D;OICI;FA;;;WD)", kFolder, true},  // a denial takes away
       {L"D:PAI(A;OICI;FA;;;SY)", kFolder, false},                     // no owner
+      // The account the service runs as counts as the system; Wine reports every object as
+      // owned by it, with the entries its mode bits give.
+      {L"O:S-1-5-21-7-7-7-1000D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-7-7-7-1000)", kFolder,
+       true},
+      {L"O:S-1-5-21-7-7-7-1000D:(A;OICI;FA;;;S-1-5-21-7-7-7-1000)(A;OICI;0x1200a9;;;WD)", kFolder,
+       false},
   };
+  common::UniqueLocalMemory account;
+  ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-7-7-7-1000", account.receive()));
   for (const auto& c : cases) {
     common::UniqueLocalMemory descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
         c.sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
-    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind), c.trusted)
+    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind, account.get()), c.trusted)
         << common::WideToUtf8(c.sddl);
   }
   // No DACL at all lets everyone in. (Wine reads "NO_ACCESS_CONTROL" as an empty DACL instead.)
@@ -170,7 +239,7 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   ASSERT_TRUE(InitializeSecurityDescriptor(&no_dacl, SECURITY_DESCRIPTOR_REVISION));
   ASSERT_TRUE(SetSecurityDescriptorOwner(&no_dacl, administrators, FALSE));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&no_dacl, TRUE, nullptr, FALSE));
-  EXPECT_FALSE(IsTrustedStoreDescriptor(&no_dacl, kFolder));
+  EXPECT_FALSE(IsTrustedStoreDescriptor(&no_dacl, kFolder, account.get()));
 }
 
 TEST(SystemCategoryMessage, SystemTextWithoutTrailingSpaceOrUnknownError) {

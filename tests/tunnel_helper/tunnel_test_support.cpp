@@ -11,6 +11,9 @@ namespace {
 
 void RemoveMachineState() {
   test_support::RemoveTree(kProductDataDirectory);
+  for (const std::wstring& aside : test_support::Matching(kMovedAsidePattern)) {
+    test_support::RemoveTree(aside);
+  }
   test_support::RemoveTree(test_support::ParentOf(kWireGuardExe));
   test_support::RemoveTree(test_support::ParentOf(kWireGuardExeX86));
 }

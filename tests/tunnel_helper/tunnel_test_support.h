@@ -16,6 +16,8 @@ namespace tunnel_test {
 
 inline constexpr wchar_t kTunnelServiceName[] = L"WireGuardTunnel$daviza";
 inline constexpr wchar_t kProductDataDirectory[] = L"C:\\ProgramData\\ZEQ VPN";
+// Where the store puts a folder or file that stood in place of its own folder.
+inline constexpr wchar_t kMovedAsidePattern[] = L"C:\\ProgramData\\ZEQ VPN.moved-aside-*";
 inline constexpr wchar_t kConfigDirectory[] = L"C:\\ProgramData\\ZEQ VPN\\wireguard";
 inline constexpr wchar_t kConfigPath[] = L"C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf";
 inline constexpr wchar_t kConfigTempPath[] =
