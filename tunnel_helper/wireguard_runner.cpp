@@ -1,5 +1,7 @@
 #include "tunnel_helper/wireguard_runner.h"
 
+#include <algorithm>
+
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/command_line.h"
@@ -10,7 +12,8 @@ namespace tunnel_helper {
 namespace {
 
 // Reads until the last write end is closed, that is until the program and everything that
-// inherited its output have finished writing.
+// inherited its output have finished writing. Keeps the first kMaxCapturedOutputBytes and drops
+// the rest, however much there is.
 std::string ReadToEnd(HANDLE read_end) {
   std::string output;
   char buffer[kCaptureReadChunkBytes];
@@ -19,7 +22,7 @@ std::string ReadToEnd(HANDLE read_end) {
     if (!ReadFile(read_end, buffer, sizeof(buffer), &read, nullptr) || read == 0) {
       break;
     }
-    output.append(buffer, read);
+    output.append(buffer, std::min<std::size_t>(read, kMaxCapturedOutputBytes - output.size()));
   }
   return output;
 }

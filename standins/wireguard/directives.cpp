@@ -1,12 +1,14 @@
 #include "standins/wireguard/directives.h"
 
 #include <charconv>
+#include <optional>
+
+#include "common/file_bytes.h"
+#include "standins/wireguard/output.h"
 
 namespace wireguard_standin {
 
 namespace {
-
-constexpr std::string_view kDirectivePrefix = "# standin:";
 
 std::string_view Trim(std::string_view text) {
   const std::size_t begin = text.find_first_not_of(" \t\r");
@@ -59,20 +61,22 @@ void Apply(std::string_view key, std::string_view value, StandInDirectives& dire
 
 }  // namespace
 
-StandInDirectives ParseDirectives(std::string_view config) {
+StandInDirectives ParseDirectives(std::string_view text) {
   StandInDirectives directives;
-  ForEachLine(config, [&](std::string_view line) {
-    if (!line.starts_with(kDirectivePrefix)) {
-      return;
-    }
-    const std::string_view body = line.substr(kDirectivePrefix.size());
-    const std::size_t equals = body.find('=');
+  ForEachLine(text, [&](std::string_view line) {
+    const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
       return;
     }
-    Apply(Trim(body.substr(0, equals)), Trim(body.substr(equals + 1)), directives);
+    Apply(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), directives);
   });
   return directives;
+}
+
+StandInDirectives ReadDirectives() {
+  const std::optional<std::string> text =
+      common::ReadWholeFile(OwnDirectory() + L"\\" + kDirectivesFileName);
+  return text ? ParseDirectives(*text) : StandInDirectives{};
 }
 
 bool HasInterfaceSection(std::string_view config) {

@@ -1,8 +1,9 @@
-// How a test tells the stand-in to misbehave: comment lines in the tunnel's config,
+// How a test tells the stand-in to misbehave: lines of the file "standin-directives.txt" beside
+// the program (never the tunnel's config, which any user of the machine may send),
 //
-//   # standin: <key> = <value>
+//   <key> = <value>
 //
-// which the product passes through unread. Keys:
+// Keys:
 //   install-exit         exit code of "/installtunnelservice"; not 0: exit after the output
 //                        below without installing anything
 //   install-output       a line the install run prints on standard output (repeatable)
@@ -38,7 +39,12 @@ struct StandInDirectives {
   std::vector<std::string> uninstall_output;
 };
 
-StandInDirectives ParseDirectives(std::string_view config);
+inline constexpr wchar_t kDirectivesFileName[] = L"standin-directives.txt";
+
+StandInDirectives ParseDirectives(std::string_view text);
+
+// The directives of the file beside the program; the defaults when there is none.
+StandInDirectives ReadDirectives();
 
 // Whether the config has a line "[Interface]" (blanks around it allowed), as every tunnel config
 // must.

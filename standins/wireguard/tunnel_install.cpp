@@ -1,7 +1,5 @@
 #include "standins/wireguard/tunnel_install.h"
 
-#include <shellapi.h>
-
 #include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
@@ -22,31 +20,6 @@ DWORD Fail(const std::string& line, DWORD exit_code = 1) {
 
 DWORD FailWithError(const std::string& sentence, DWORD error) {
   return Fail(sentence + ": " + tunnel_helper::DescribeWindowsError(error));
-}
-
-// The config path the installed service was given on its command line.
-std::wstring ConfigPathOfService(SC_HANDLE service) {
-  DWORD needed = 0;
-  QueryServiceConfigW(service, nullptr, 0, &needed);
-  std::string buffer(needed, '\0');
-  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-  if (needed == 0 || !QueryServiceConfigW(service, config, needed, &needed)) {
-    return {};
-  }
-  int count = 0;
-  const common::UniqueLocalMemory arguments(CommandLineToArgvW(config->lpBinaryPathName, &count));
-  if (!arguments || count < 3) {
-    return {};
-  }
-  return static_cast<wchar_t**>(arguments.get())[2];
-}
-
-StandInDirectives DirectivesOfService(SC_HANDLE service) {
-  const std::wstring config_path = ConfigPathOfService(service);
-  DWORD error = 0;
-  const std::optional<std::string> config =
-      config_path.empty() ? std::nullopt : common::ReadWholeFile(config_path, &error);
-  return config ? ParseDirectives(*config) : StandInDirectives{};
 }
 
 bool WaitUntilStopped(SC_HANDLE service) {
@@ -77,12 +50,17 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
   if (!config) {
     return FailWithError("Unable to read the configuration file", error);
   }
-  const StandInDirectives directives = ParseDirectives(*config);
-  std::string output = JoinLines(directives.install_output);
+  const StandInDirectives directives = ReadDirectives();
+  WriteStandard(STD_OUTPUT_HANDLE, JoinLines(directives.install_output));
+  // In pieces, so that ten million lines need no more memory here than a few.
+  std::string lines;
   for (DWORD line = 1; line <= directives.install_output_lines; ++line) {
-    output += "line " + std::to_string(line) + "\r\n";
+    lines += "line " + std::to_string(line) + "\r\n";
+    if (lines.size() >= (1u << 20) || line == directives.install_output_lines) {
+      WriteStandard(STD_OUTPUT_HANDLE, lines);
+      lines.clear();
+    }
   }
-  WriteStandard(STD_OUTPUT_HANDLE, output);
   WriteStandard(STD_ERROR_HANDLE, JoinLines(directives.install_error));
   if (directives.install_exit != 0) {
     return directives.install_exit;
@@ -128,7 +106,7 @@ DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
   const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
   const common::UniqueServiceHandle service(
       OpenServiceW(manager.get(), service_name.c_str(),
-                   SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG | DELETE));
+                   SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
   if (!service) {
     const DWORD open_error = GetLastError();
     if (open_error == ERROR_SERVICE_DOES_NOT_EXIST) {
@@ -136,7 +114,7 @@ DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
     }
     return FailWithError("Unable to open the tunnel service", open_error);
   }
-  const StandInDirectives directives = DirectivesOfService(service.get());
+  const StandInDirectives directives = ReadDirectives();
   WriteStandard(STD_OUTPUT_HANDLE, JoinLines(directives.uninstall_output));
   switch (directives.uninstall_action) {
     case UninstallAction::kKeep:

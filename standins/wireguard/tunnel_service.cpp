@@ -61,7 +61,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     Report(SERVICE_STOPPED, error);
     return;
   }
-  const DWORD delay = ParseDirectives(*config).start_delay_ms;
+  const DWORD delay = ReadDirectives().start_delay_ms;
   Report(SERVICE_START_PENDING, NO_ERROR, delay + 3000);
   if (delay == 0 || WaitForSingleObject(stop_event.get(), delay) == WAIT_TIMEOUT) {
     Report(SERVICE_RUNNING);

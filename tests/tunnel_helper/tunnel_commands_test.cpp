@@ -2,6 +2,8 @@
 // prefix's real service control manager; responses are compared as they go on the pipe.
 #include "tunnel_helper/tunnel_commands.h"
 
+#include <psapi.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -104,28 +106,33 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
 
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   const struct {
-    std::string config;
+    const char* directives;
     std::string message;
   } cases[] = {
-      {TunnelConfig("# standin: install-exit = 1\r\n"
-                    "# standin: install-output = first\r\n"
-                    "# standin: install-error = second\r\n"),
+      {"install-exit = 1\r\ninstall-output = first\r\ninstall-error = second\r\n",
        std::string(kInstallFailed) + "\n\nfirst\r\nsecond"},
-      {TunnelConfig("# standin: install-exit = 2\r\n"), kInstallFailed},
+      {"install-exit = 2\r\n", kInstallFailed},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Start(c.config), Failure(c.message));
-    EXPECT_EQ(ReadWholeFile(kConfigPath), c.config);
+    tunnel_test::SetStandInDirectives(c.directives);
+    const std::string this_config = TunnelConfig(std::string("# ") + c.directives);
+    EXPECT_EQ(Start(this_config), Failure(c.message));
+    EXPECT_EQ(ReadWholeFile(kConfigPath), this_config);
     EXPECT_EQ(TunnelServiceState(), 0u);
   }
 }
 
-// More than a megabyte of output, read while WireGuard runs, reaches the app shortened to fit.
+// Ten million lines (over 100 MB) of output, read while WireGuard runs, reach the app shortened
+// to fit, and the service keeps no more of them than that.
 TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const std::string response =
-      Start(TunnelConfig("# standin: install-exit = 1\r\n"
-                         "# standin: install-output-lines = 90000\r\n"));
+  tunnel_test::SetStandInDirectives("install-exit = 1\r\ninstall-output-lines = 10000000\r\n");
+  PROCESS_MEMORY_COUNTERS before{};
+  ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before)));
+  const std::string response = Start(TunnelConfig());
+  PROCESS_MEMORY_COUNTERS after{};
+  ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after)));
+  EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 16u << 20);
   EXPECT_LE(response.size(), common::kMaxHelperResponseBytes);
   const std::string head =
       std::string(R"({"ok":false,"message":")") + kInstallFailed + R"(\n\nline 1\r\nline 2\r\n)";
@@ -170,21 +177,22 @@ TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
     std::string response;
     DWORD state_after;
   } cases[] = {
-      {"# standin: uninstall-action = keep\r\n"
-       "# standin: uninstall-exit = 1\r\n"
-       "# standin: uninstall-output = The tunnel is in use.\r\n",
+      {"uninstall-action = keep\r\nuninstall-exit = 1\r\n"
+       "uninstall-output = The tunnel is in use.\r\n",
        Failure(std::string(kUninstallFailed) + "\n\nThe tunnel is in use."), SERVICE_RUNNING},
-      {"# standin: uninstall-exit = 1\r\n", kNotRunning, 0},  // failed after removing it
+      {"uninstall-exit = 1\r\n", kNotRunning, 0},  // failed after removing it
   };
   for (const auto& c : cases) {
     ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-    ASSERT_EQ(Start(TunnelConfig(c.directives)), kRunning);
+    tunnel_test::SetStandInDirectives(c.directives);
+    ASSERT_EQ(Start(TunnelConfig()), kRunning);
     EXPECT_EQ(Stop(), c.response);
     EXPECT_EQ(TunnelServiceState(), c.state_after);
   }
   // WireGuard reports success but the tunnel service goes on running.
   ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-  ASSERT_EQ(Start(TunnelConfig("# standin: uninstall-action = keep\r\n")), kRunning);
+  tunnel_test::SetStandInDirectives("uninstall-action = keep\r\n");
+  ASSERT_EQ(Start(TunnelConfig()), kRunning);
   TunnelCommandOptions options;
   options.wait_limit_ms = 1000;
   EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(options)),
@@ -195,7 +203,8 @@ TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
 TEST_F(TunnelCommandsTest, StartTimesOutWhenTheServiceNeverRuns) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   const DWORD start = GetTickCount();
-  EXPECT_EQ(Start(TunnelConfig("# standin: start-delay-ms = 60000\r\n")),
+  tunnel_test::SetStandInDirectives("start-delay-ms = 60000\r\n");
+  EXPECT_EQ(Start(TunnelConfig()),
             Failure(std::string(kInstallFailed) +
                     "\n\nWireGuard tunnel service did not reach the running state."));
   // The product's limit is 15000 ms; well under twice that, also on a busy machine.

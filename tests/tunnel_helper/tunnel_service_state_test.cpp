@@ -25,8 +25,8 @@ TEST_F(TunnelServiceStateTest, NotInstalledIsNotRunningWithoutErrorOrPause) {
 // START_PENDING is not running: a short wait runs out with the reason for the wanted state, a
 // longer one polls until the service runs, which reads 3, not 4.
 TEST_F(TunnelServiceStateTest, AServiceThatIsStillStartingIsWaitedFor) {
-  ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(
-      tunnel_test::TunnelConfig("# standin: start-delay-ms = 2500\r\n")));
+  tunnel_test::SetStandInDirectives("start-delay-ms = 2500\r\n");
+  ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(tunnel_test::TunnelConfig(), false));
   std::string error;
   EXPECT_EQ(QueryTunnelServiceState(error), kTunnelStateNotRunning);
   EXPECT_EQ(error, "");

@@ -9,7 +9,16 @@
 namespace tunnel_test {
 namespace {
 
+std::wstring DirectivesBeside(const std::wstring& program) {
+  return test_support::ParentOf(program) + L"\\standin-directives.txt";
+}
+
+std::vector<std::wstring> StandInLocations() {
+  return {kWireGuardExe, kWireGuardExeX86, test_support::ProgramFolder() + L"\\wireguard.exe"};
+}
+
 void RemoveMachineState() {
+  DeleteFileW(DirectivesBeside(test_support::ProgramFolder() + L"\\wireguard.exe").c_str());
   test_support::RemoveTree(kProductDataDirectory);
   for (const std::wstring& aside : test_support::Matching(kMovedAsidePattern)) {
     test_support::RemoveTree(aside);
@@ -20,7 +29,7 @@ void RemoveMachineState() {
 
 }  // namespace
 
-std::string TunnelConfig(std::string_view directives) {
+std::string TunnelConfig(std::string_view extra) {
   std::string config =
       "[Interface]\r\n"
       "PrivateKey = yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=\r\n"
@@ -30,8 +39,15 @@ std::string TunnelConfig(std::string_view directives) {
       "PublicKey = xTIBA5rboUvnH4htodjb6e697QjLERt1NAB4mZqp8Dg=\r\n"
       "AllowedIPs = 0.0.0.0/0\r\n"
       "Endpoint = vpn.example.net:51820\r\n";
-  config += directives;
+  config += extra;
   return config;
+}
+
+void SetStandInDirectives(std::string_view directives) {
+  for (const std::wstring& program : StandInLocations()) {
+    test_support::CreateFolders(test_support::ParentOf(program));
+    EXPECT_TRUE(test_support::WriteFileBytes(DirectivesBeside(program), directives));
+  }
 }
 
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path) {
@@ -65,19 +81,20 @@ std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path
 
 DWORD TunnelServiceState() { return test_support::QueryService(kTunnelServiceName).dwCurrentState; }
 
-::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config) {
+::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config,
+                                                         bool wait_until_running) {
   test_support::CreateFolders(kConfigDirectory);
   if (::testing::AssertionResult written = test_support::WriteFileBytes(kConfigPath, config);
       !written) {
     return written;
   }
   const test_support::ProcessRun install =
-      test_support::RunProcess(test_support::BuiltProgram(L"wireguard.exe") +
+      test_support::RunProcess(test_support::ProgramFolder() + L"\\wireguard.exe" +
                                L" /installtunnelservice \"" + kConfigPath + L"\"");
   if (!install.finished || install.exit_code != 0) {
     return ::testing::AssertionFailure() << "the stand-in's install failed: " << install.output;
   }
-  if (config.find("start-delay-ms") == std::string_view::npos &&
+  if (wait_until_running &&
       test_support::WaitForService(kTunnelServiceName, 10000, [](const auto& s) {
         return s.dwCurrentState == SERVICE_RUNNING;
       }).dwCurrentState != SERVICE_RUNNING) {

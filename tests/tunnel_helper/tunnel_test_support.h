@@ -28,9 +28,13 @@ inline constexpr char kWireGuardMissing[] =
 inline constexpr wchar_t kWireGuardExe[] = L"C:\\Program Files\\WireGuard\\wireguard.exe";
 inline constexpr wchar_t kWireGuardExeX86[] = L"C:\\Program Files (x86)\\WireGuard\\wireguard.exe";
 
-// A config the stand-in installs as a working tunnel, with CR LF line ends; `directives` (lines
-// such as "# standin: install-exit = 1", see standins/wireguard/directives.h) follow at the end.
-std::string TunnelConfig(std::string_view directives = {});
+// A config the stand-in installs as a working tunnel, with CR LF line ends; `extra` follows at the
+// end.
+std::string TunnelConfig(std::string_view extra = {});
+
+// Tells every stand-in the tests run how to behave: `directives` are lines such as
+// "install-exit = 1" (see standins/wireguard/directives.h).
+void SetStandInDirectives(std::string_view directives);
 
 // Copies the stand-in built beside the test program to `path`.
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path);
@@ -43,8 +47,9 @@ DWORD TunnelServiceState();
 
 // Writes `config` to the config file and installs the tunnel with the stand-in built beside the
 // test program (which stays the service's program), then waits until the service runs unless
-// the config delays its start.
-::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config);
+// `wait_until_running` is false.
+::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config,
+                                                         bool wait_until_running = true);
 
 // Every test starts on a clean machine and leaves one: no tunnel service, no config folder, no
 // WireGuard in either place, also when it fails.

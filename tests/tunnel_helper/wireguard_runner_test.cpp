@@ -46,11 +46,12 @@ TEST_F(WireGuardRunnerTest, FindsTheFirstFileOfTheTwoLocations) {
 TEST_F(WireGuardRunnerTest, OutputErrorAndExitCodeOfARun) {
   ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
   const std::wstring config = L"C:\\ProgramData\\runner.conf";
-  ASSERT_TRUE(test_support::WriteFileBytes(
-      config, tunnel_test::TunnelConfig("# standin: install-exit = 4294967295\r\n"
-                                        "# standin: install-output = first\tline \r\n"
-                                        "# standin: install-output = caf\xc3\xa9\r\n"
-                                        "# standin: install-error = on standard error\r\n")));
+  ASSERT_TRUE(test_support::WriteFileBytes(config, tunnel_test::TunnelConfig()));
+  tunnel_test::SetStandInDirectives(
+      "install-exit = 4294967295\r\n"
+      "install-output = first\tline \r\n"
+      "install-output = caf\xc3\xa9\r\n"
+      "install-error = on standard error\r\n");
   const WireGuardRunResult run =
       RunWireGuardCommand(kWireGuardExe, {L"/installtunnelservice", config});
   DeleteFileW(config.c_str());
