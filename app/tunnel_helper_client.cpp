@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kUnavailableMessage[] =
     "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
+// Other clients held the one instance for the whole wait: nothing is wrong with the install.
+constexpr char kBusyMessage[] = "ZEQ VPN tunnel helper service is busy. Try again in a moment.";
 // How often a client looks again for the pipe of a service that is still starting.
 constexpr DWORD kStartingServicePollMs = 50;
 constexpr char kNotOurServiceMessage[] =
@@ -54,21 +56,33 @@ DWORD HelperServiceState() {
   return status ? status->dwCurrentState : 0;
 }
 
+// The tunnel helper service as the service control manager sees it, looked up before the pipe is
+// opened: the service gives a connected client little time to send its request.
+struct ExpectedServer {
+  std::optional<SERVICE_STATUS_PROCESS> status;
+  DWORD error = ERROR_SUCCESS;  // Why there is no status.
+};
+
+ExpectedServer LookUpHelperService() {
+  ExpectedServer expected;
+  expected.status = QueryHelperService(expected.error);
+  return expected;
+}
+
 // Whether the process at the other end of `pipe` is the running tunnel helper service. The request
 // may carry a private key, so it goes nowhere else; a check that cannot be made says why.
-std::optional<std::string> CheckServedByHelperService(HANDLE pipe) {
+std::optional<std::string> CheckServedByHelperService(HANDLE pipe, const ExpectedServer& expected) {
   ULONG server_process = 0;
-  DWORD error = ERROR_SUCCESS;
-  std::optional<SERVICE_STATUS_PROCESS> status;
   if (!GetNamedPipeServerProcessId(pipe, &server_process)) {
-    error = GetLastError();
-  } else {
-    status = QueryHelperService(error);
+    return "Couldn't verify the ZEQ VPN tunnel helper service: " +
+           DescribeWindowsError(GetLastError());
   }
-  if (!status) {
-    return "Couldn't verify the ZEQ VPN tunnel helper service: " + DescribeWindowsError(error);
+  if (!expected.status) {
+    return "Couldn't verify the ZEQ VPN tunnel helper service: " +
+           DescribeWindowsError(expected.error);
   }
-  if (status->dwCurrentState == SERVICE_STOPPED || status->dwProcessId != server_process) {
+  if (expected.status->dwCurrentState == SERVICE_STOPPED ||
+      expected.status->dwProcessId != server_process) {
     return std::string(kNotOurServiceMessage);
   }
   return std::nullopt;
@@ -89,15 +103,19 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
   for (;;) {
     DWORD error = ERROR_SUCCESS;
     if (WaitNamedPipeW(common::kHelperPipeName, remaining_ms())) {
-      common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName,
-                                                GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
+      // Identification only: a server that is not the service learns who asks, but cannot act
+      // as the user.
+      common::UniqueFileHandle pipe(CreateFileW(
+          common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+          SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
       if (pipe) {
         return pipe;
       }
       error = GetLastError();
-      if (error == ERROR_PIPE_BUSY && GetTickCount64() < deadline) {
-        continue;
+      if (error == ERROR_PIPE_BUSY) {
+        if (GetTickCount64() < deadline) continue;
+        error_text = kBusyMessage;
+        return {};
       }
       if (error != ERROR_FILE_NOT_FOUND) {
         error_text =
@@ -106,7 +124,11 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
       }
     } else {
       error = GetLastError();
-      if (error != ERROR_FILE_NOT_FOUND && error != ERROR_SEM_TIMEOUT) {
+      if (error == ERROR_SEM_TIMEOUT) {
+        error_text = kBusyMessage;
+        return {};
+      }
+      if (error != ERROR_FILE_NOT_FOUND) {
         error_text =
             "Failed to reach the ZEQ VPN tunnel helper service: " + DescribeWindowsError(error);
         return {};
@@ -182,12 +204,18 @@ std::optional<std::string> ReadPipeMessage(HANDLE pipe, std::size_t limit,
 }
 
 HelperResponse SendHelperRequest(std::string_view request) {
+  const ExpectedServer expected = LookUpHelperService();
   std::string error_text;
   common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
   if (!pipe) {
     return Failure(std::move(error_text));
   }
-  if (std::optional<std::string> refusal = CheckServedByHelperService(pipe.get())) {
+  std::optional<std::string> refusal = CheckServedByHelperService(pipe.get(), expected);
+  if (refusal && expected.status) {
+    // The service may have restarted between the look-up and the open.
+    refusal = CheckServedByHelperService(pipe.get(), LookUpHelperService());
+  }
+  if (refusal) {
     return Failure(std::move(*refusal));
   }
 

@@ -72,13 +72,14 @@ std::string RespondTo(PipeInstance& instance, RequestHandler handler,
 
 std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
                                              std::string* error_text, DWORD* read_error) {
-  const Deadline deadline(kClientIoTimeoutMs);
+  const Deadline first_bytes(kFirstRequestBytesTimeoutMs);
+  const Deadline whole(kClientIoTimeoutMs);
   std::array<char, common::kPipeReadChunkBytes> buffer{};
   std::string request;
   bool oversized = false;
-  for (;;) {
-    const PipeIoResult read =
-        instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()), deadline);
+  for (bool first = true;; first = false) {
+    const PipeIoResult read = instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()),
+                                            first ? first_bytes : whole);
     if (!oversized && read.bytes > 0) {
       request.append(buffer.data(), read.bytes);
       if (request.size() > limit) {
@@ -111,7 +112,7 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
   }
 }
 
-void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
+bool ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
   bool client_silent = false;
   const std::string text = RespondTo(instance, handler, client_silent);
   // Nor are these waits cut short by a stop: the request has been carried out, and disconnecting
@@ -122,12 +123,13 @@ void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
     const PipeIoResult write =
         instance.Write(text.data() + written, static_cast<DWORD>(text.size() - written), deadline);
     if (!write.ok) {
-      return;
+      return client_silent;
     }
     written += write.bytes;
   }
   // A client that sent nothing in its time is not waited for a second time.
   if (!client_silent) instance.WaitForClientToClose(deadline);
+  return client_silent;
 }
 
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept {
@@ -144,8 +146,9 @@ void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler han
       }
     }
     const PipeIoResult connect = instance->Connect(stop_event, listening_event);
+    bool client_silent = false;
     if (connect.ok) {
-      ServeConnection(*instance, handler);
+      client_silent = ServeConnection(*instance, handler);
     } else if (IsSet(stop_event)) {
       return;
     } else if (connect.error != ERROR_NO_DATA) {
@@ -157,6 +160,9 @@ void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler han
     if (!instance->Disconnect()) {
       instance.reset();
     }
+    // A client cut off for its silence would otherwise connect again at once, before the clients
+    // waiting for the instance have woken: it waits with them instead.
+    if (client_silent) WaitForSingleObject(stop_event, kSilentClientPauseMs);
   }
 }
 

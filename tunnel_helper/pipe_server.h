@@ -20,9 +20,14 @@ using RequestHandler = HelperResponse (*)(std::string_view request);
 inline constexpr wchar_t kHelperPipeSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;AU)";
 inline constexpr DWORD kPipeBufferBytes = 65536;
 inline constexpr DWORD kPipeRetryDelayMs = 1000;
-// How long a connected client may take to send its request, and to take its response. Short
-// enough that a client queued behind a silent one still gets its turn within its own wait.
+// How long a connected client may take to send its request, and to take its response.
 inline constexpr DWORD kClientIoTimeoutMs = 2000;
+// How long a connected client may take to begin its request. The app writes its request as soon as
+// it has connected; a client that keeps the one instance without a word holds up every other
+// client this long at most, so that several such clients cannot use up a waiting client's 5 s.
+inline constexpr DWORD kFirstRequestBytesTimeoutMs = 150;
+// How long the instance stays unavailable after such a client.
+inline constexpr DWORD kSilentClientPauseMs = 50;
 
 // Serves clients until `stop_event` is set. `listening_event` is set once the first pipe instance
 // exists, or once the first attempt to create it has failed (another process may hold the name;
@@ -30,16 +35,17 @@ inline constexpr DWORD kClientIoTimeoutMs = 2000;
 // end, also when the stop comes meanwhile.
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept;
 
-// Reads the first message on the connection, for at most kClientIoTimeoutMs. A message over
-// `limit` bytes is read to its end and thrown away. When a read fails, `read_error` receives its
-// Windows error, ERROR_TIMEOUT for a client that sent nothing in its time.
+// Reads the first message on the connection: its beginning within kFirstRequestBytesTimeoutMs, all
+// of it within kClientIoTimeoutMs. A message over `limit` bytes is read to its end and thrown
+// away. When a read fails, `read_error` receives its Windows error, ERROR_TIMEOUT for a client
+// that sent nothing in its time.
 [[nodiscard]] std::optional<std::string> ReadHelperRequest(PipeInstance& instance,
                                                            std::size_t limit,
                                                            std::string* error_text,
                                                            DWORD* read_error);
 
 // Reads the request, has it carried out, writes the response and waits, within
-// kClientIoTimeoutMs, for the client to take it.
-void ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept;
+// kClientIoTimeoutMs, for the client to take it. True when the client sent nothing in its time.
+bool ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept;
 
 }  // namespace tunnel_helper

@@ -1,6 +1,8 @@
 // The app's client against the service host under the real service control manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,7 +56,7 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   }
 }
 
-// Clients that come and go, or connect and say nothing (cut off after 2 s), do not keep the next
+// Clients that come and go, or connect and say nothing (cut off soon), do not keep the next
 // client from its answer within its own 5 s; nor does one that gave up on an oversized answer.
 TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(pipe_test::ConnectRawClient());
@@ -69,6 +71,36 @@ TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
   EXPECT_EQ(app::SendHelperRequest(common::EncodeHelperRequest("respond", "131073")).message,
             "Tunnel helper response exceeded the maximum supported size.");
   EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+}
+
+// Clients that connect and say nothing, again and again, each lose the one instance within a
+// fraction of a second: four of them at once keep a client that writes its request at once from
+// hardly any answer. (Cut off after 2 s, they kept it from every one.)
+TEST_F(PipeExchangeTest, SilentClientsReconnectingAtOnceDoNotDenyThePipe) {
+  std::atomic<bool> stop = false;
+  std::vector<std::thread> hogs;
+  for (int i = 0; i < 4; ++i) {
+    hogs.emplace_back([&stop] {
+      while (!stop) {
+        const common::UniqueFileHandle pipe(CreateFileW(common::kHelperPipeName,
+                                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                        OPEN_EXISTING, 0, nullptr));
+        char answer[512];
+        DWORD read = 0;
+        if (!pipe) WaitNamedPipeW(common::kHelperPipeName, 1000);
+        else ReadFile(pipe.get(), answer, sizeof(answer), &read, nullptr);  // Until cut off.
+      }
+    });
+  }
+  std::string failures;
+  for (unsigned i = 0; i < 20; ++i) {
+    const std::string request = EchoRequestOfSize(60, i);
+    const std::string message = app::SendHelperRequest(request).message;
+    if (message != Fingerprint(request)) failures += message + "\n";
+  }
+  stop = true;
+  for (std::thread& hog : hogs) hog.join();
+  EXPECT_LE(std::count(failures.begin(), failures.end(), '\n'), 1) << failures;
 }
 
 // Running out of memory in the handler or while encoding its answer costs that one request only.
