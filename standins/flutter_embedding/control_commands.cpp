@@ -20,7 +20,9 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 
 std::optional<WireValue> InvokeArguments(const std::string& kind, const std::string& payload) {
   if (kind == "none") return WireValue{};
-  if (kind == "config") return WireValue{WireMap{{WireValue{std::string("config")}, {payload}}}};
+  if (kind == "config" || kind == "url") {
+    return WireValue{WireMap{{WireValue{kind}, {payload}}}};
+  }
   return std::nullopt;
 }
 

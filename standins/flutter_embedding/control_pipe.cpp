@@ -3,9 +3,9 @@
 //
 // A request is text: its first line is the command; anything after the first LF is its payload.
 //
-//   invoke <channel> <method> <none|config>
+//   invoke <channel> <method> <none|config|url>
 //       Calls <method> on <channel> as the Dart side would, on the window thread. The arguments:
-//       none: no arguments (null); config: {"config": <payload>}.
+//       none: no arguments (null); config: {"config": <payload>}; url: {"url": <payload>}.
 //       Response: the answer, one of
 //         success null | success int <n> | success string <text> | success bool <true|false> |
 //         success double <x> | success list [a, b] | success map {key: value, ...} |

@@ -210,6 +210,14 @@ Bytes EncodeSuccess(const WireValue& value) {
   return out;
 }
 
+Bytes EncodeError(const std::string& code, const std::string& message) {
+  Bytes out{1};
+  AppendValue(out, WireValue{code});
+  AppendValue(out, WireValue{message});
+  AppendValue(out, WireValue{});
+  return out;
+}
+
 std::optional<WireCall> DecodeMethodCall(const Bytes& bytes) {
   Reader reader(bytes);
   WireValue name = reader.Value();

@@ -31,6 +31,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes EncodeMethodCall(const std::string& method, const WireValue& arguments);
 Bytes EncodeSuccess(const WireValue& value);
+Bytes EncodeError(const std::string& code, const std::string& message);
 
 struct WireCall {
   std::string method;

@@ -1,6 +1,8 @@
 // The least of url_launcher that is useful: "canLaunch" ({"url": s}: true for http, https and
-// mailto links) and "launch" ({"url": s}: opens it with the shell, true when that worked) on
-// "plugins.flutter.io/url_launcher_windows"; any other method is not implemented.
+// mailto links) and "launch" ({"url": s}: opens such a link with the shell, true when that worked;
+// any other link, which the shell would open as a file or a program, is refused with the error
+// "unsupported_scheme") on "plugins.flutter.io/url_launcher_windows"; any other method is not
+// implemented.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -51,7 +53,10 @@ void HandleMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMes
       if (url != nullptr && call->method == "canLaunch") {
         answer = standin::EncodeSuccess({HasLaunchableScheme(*url)});
       } else if (url != nullptr && call->method == "launch") {
-        answer = standin::EncodeSuccess({Launch(*url)});
+        answer = HasLaunchableScheme(*url)
+                     ? standin::EncodeSuccess({Launch(*url)})
+                     : standin::EncodeError("unsupported_scheme",
+                                            "Only http, https and mailto links can be opened.");
       }
     }
     FlutterDesktopMessengerSendResponse(messenger, message->response_handle,

@@ -119,6 +119,12 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
       << events;
   EXPECT_EQ(Control("invoke com.daviza.vpn/app consumeAuthCallback none"),
             "success string daviza://first link");
+  // Only web and mail links leave the app: one the shell would run as a program is refused.
+  const std::string launcher = "invoke plugins.flutter.io/url_launcher_windows ";
+  const std::string program = " url\nfile:///C:/windows/system32/notepad.exe";
+  EXPECT_EQ(Control(launcher + "canLaunch" + program), "success bool false");
+  EXPECT_EQ(Control(launcher + "launch" + program),
+            "error unsupported_scheme\nOnly http, https and mailto links can be opened.");
 
   const std::string start =
       "invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig();
