@@ -14,7 +14,10 @@ namespace {
 
 // How often a folder is made fresh before giving up on a place someone keeps taking.
 constexpr int kFreshFolderAttempts = 3;
-constexpr DWORD kInspectAccess = READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+// Listing and traversal rights too: a handle with none of the data or delete rights takes no part
+// in the sharing check, and would not keep the folder from being renamed while it is held.
+constexpr DWORD kHoldAccess =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 std::nullopt_t Fail(DWORD code, std::string& error_text) {
   error_text = kConfigDirectoryFailurePrefix + SystemCategoryMessage(code);
@@ -92,7 +95,7 @@ common::UniqueFileHandle OpenStoreFolder(const std::wstring& path, std::string& 
       return {};
     }
     common::UniqueFileHandle found =
-        OpenInPlace(path, kInspectAccess, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        OpenInPlace(path, kHoldAccess, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!found) {
       error = GetLastError();
       if (error == ERROR_FILE_NOT_FOUND) continue;  // Gone meanwhile: make it.

@@ -69,10 +69,15 @@ TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
       ASSERT_TRUE(test_support::WriteFileBytes(kConfigTempPath, std::string(100000, 'L')));
     }
     std::string error;
-    ASSERT_TRUE(Write(config, error)) << error;
+    const std::optional<HeldConfigFolders> held = WriteWireGuardConfig(paths_, config, error);
+    ASSERT_TRUE(held) << error;
     EXPECT_EQ(error, "");
     EXPECT_EQ(ReadWholeFile(kConfigPath), config);
     EXPECT_FALSE(PathExists(kConfigTempPath));
+    // While the folders are held, no one can move them with the config inside.
+    for (const wchar_t* folder : {kConfigDirectory, kProductDataDirectory}) {
+      EXPECT_FALSE(MoveFileW(folder, L"C:\\ProgramData\\elsewhere"));
+    }
   }
 }
 
