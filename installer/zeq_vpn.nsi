@@ -1,9 +1,10 @@
 ; ZEQ-VPN-Setup.exe: installs ZEQ VPN, upgrades an installed version in place, and writes the
 ; uninstaller that removes it. installer/CMakeLists.txt builds it with these defines:
-;   VERSION    the product version, x.y.z
-;   STAGE_DIR  what is installed: the programs, the libraries, data\ and wireguard.exe
-;   ICON       the app's icon, for Setup and the uninstaller
-;   OUT_FILE   the Setup program to write
+;   VERSION       the product version, x.y.z
+;   STAGE_DIR     what is installed: the programs, the libraries, data\ and wireguard.exe
+;   BUNDLE_NAMES  the list of data\'s files and folders, written by bundle_names.cmake
+;   ICON          the app's icon, for Setup and the uninstaller
+;   OUT_FILE      the Setup program to write
 ; Both take /S for a silent run (managed installs); an error then ends them with a non-zero code.
 Unicode true
 Target amd64-unicode
@@ -24,6 +25,10 @@ AllowSkipFiles off
 !define PUBLISHER "DAVIZA"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT_NAME}"
 !define ERROR_ELEVATION_REQUIRED 740
+
+!include own_files.nsh
+!include product_data.nsh
+!include "${BUNDLE_NAMES}"
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUT_FILE}"
@@ -108,8 +113,11 @@ be updated. Restart Windows and run Setup again." 1
   File "${STAGE_DIR}/flutter_windows.dll"
   File "${STAGE_DIR}/url_launcher_windows_plugin.dll"
   File "${STAGE_DIR}/tunnel_helper.exe"
-  ; The app's bundle is replaced whole, so that nothing of an older one stays behind.
-  RMDir /r "$INSTDIR\data"
+  ; What an earlier install left of the bundle goes first, by name, so that nothing is written
+  ; through a link in its place.
+  !insertmacro OwnRoot "$INSTDIR" 0
+  !insertmacro INSTALLED_BUNDLE
+  Call ReleaseOwnFolder
   File /r "${STAGE_DIR}/data"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
