@@ -33,8 +33,10 @@ AllowSkipFiles off
 Name "${PRODUCT_NAME}"
 OutFile "${OUT_FILE}"
 ; Fixed rather than chosen: the service runs as LocalSystem from this folder, so it must be one
-; that only administrators can change.
-InstallDir "$PROGRAMFILES64\${PRODUCT_NAME}"
+; that only administrators can change. A folder made elsewhere (C:\ZEQ, say) lets every user
+; change what it holds.
+!define INSTALL_FOLDER "$PROGRAMFILES64\${PRODUCT_NAME}"
+InstallDir "${INSTALL_FOLDER}"
 BrandingText "${PRODUCT_NAME} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -82,6 +84,8 @@ administrator." /SD IDOK
 Function .onInit
   SetShellVarContext all
   !insertmacro RequireAdministrator
+  ; Over what "/D=" asked for.
+  StrCpy $INSTDIR "${INSTALL_FOLDER}"
 FunctionEnd
 
 ; An install that failed after stopping the service of an earlier one leaves that service running.

@@ -47,15 +47,17 @@ std::wstring LinkTarget(const std::wstring& link) {
   return kUsersFolder + link.substr(link.find_last_of(L'\\'));
 }
 
-::testing::AssertionResult RunSilently(const std::wstring& command_line) {
-  const test_support::ProcessRun run = test_support::RunProcess(command_line + L" /S", 120000);
+::testing::AssertionResult RunSilently(const std::wstring& command_line,
+                                       const wchar_t* last = L"") {
+  const test_support::ProcessRun run =
+      test_support::RunProcess(command_line + L" /S" + last, 120000);
   if (run.finished && run.exit_code == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
                                        << run.finished << ", exit code " << run.exit_code;
 }
 
-::testing::AssertionResult RunSetup() {
-  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"));
+::testing::AssertionResult RunSetup(const wchar_t* last = L"") {
+  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"), last);
 }
 
 // What an install leaves on the machine, as text, to compare one install with another.
@@ -104,6 +106,7 @@ class InstallerTest : public tunnel_test::CleanMachineTest {
     for (const wchar_t* link : kPlantedLinks) test_support::CreateFolders(LinkTarget(link));
     test_support::RemoveTree(kInstallFolder);
     test_support::RemoveTree(kShortcut);
+    test_support::RemoveTree(L"C:\\ZEQ");
     test_support::RemoveTree(tunnel_test::kProductDataDirectory);
     test_support::RemoveTree(kUsersFolder);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
@@ -111,8 +114,9 @@ class InstallerTest : public tunnel_test::CleanMachineTest {
   }
 };
 
-TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
-  ASSERT_TRUE(RunSetup());
+TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnly) {
+  ASSERT_TRUE(RunSetup(L" /D=C:\\ZEQ"));
+  EXPECT_FALSE(PathExists(L"C:\\ZEQ"));
 
   for (const wchar_t* file : kInstalledFiles) {
     EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
