@@ -145,6 +145,8 @@ be updated. Restart Windows and run Setup again." 1
     File "${STAGE_DIR}/wireguard.exe"
   ${EndIf}
 
+  Call CreateProductDataFolders
+
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}.lnk" "$INSTDIR\zeq_vpn.exe"
 

@@ -117,6 +117,8 @@ class InstallerTest : public tunnel_test::CleanMachineTest {
 TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnly) {
   ASSERT_TRUE(RunSetup(L" /D=C:\\ZEQ"));
   EXPECT_FALSE(PathExists(L"C:\\ZEQ"));
+  // Before any user could make it; the service has not written to it yet.
+  EXPECT_TRUE(PathExists(tunnel_test::kConfigDirectory));
 
   for (const wchar_t* file : kInstalledFiles) {
     EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
