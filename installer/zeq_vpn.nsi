@@ -14,19 +14,18 @@ SetCompressor /SOLID lzma
 ; A file that cannot be replaced fails the install rather than leaving a mix of two versions.
 AllowSkipFiles off
 
-!addincludedir "${__FILEDIR__}"
-!include LogicLib.nsh
-!include FileFunc.nsh
-!include MUI2.nsh
-!include service.nsh
-!include helper_service.nsh
-
 !define PRODUCT_NAME "ZEQ VPN"
 !define PUBLISHER "DAVIZA"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT_NAME}"
 !define ERROR_ELEVATION_REQUIRED 740
 
+!addincludedir "${__FILEDIR__}"
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include MUI2.nsh
+!include service.nsh
 !include own_files.nsh
+!include helper_service.nsh
 !include product_data.nsh
 !include "${BUNDLE_NAMES}"
 
