@@ -25,6 +25,11 @@ ZEQ VPN cannot connect while it is stopped."
 !define SERVICE_AUTO_START 2
 !define SERVICE_ERROR_NORMAL 1
 !define SERVICE_CHANGE_CONFIG 0x0002
+!define GENERIC_READ_WRITE 0xC0000000
+; SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION: the server may learn who the client is, but not
+; act as the client.
+!define PIPE_CLIENT_IDENTIFICATION_ONLY 0x00110000
+!define PIPE_READMODE_MESSAGE 2
 
 ; Runs sc.exe with `arguments`; sets the error flag unless it exits with 0.
 !macro RunServiceControl arguments
@@ -109,9 +114,28 @@ Function un.StopTunnel
     System::Alloc 1024
     Pop $3
     ; One request and its answer in message mode, as the app sends them; up to 5 s for the pipe.
-    System::Call "kernel32::CallNamedPipeW(w '${HELPER_PIPE}', m r1, i r2, p r3, i 1023, *i .r4, \
-i 5000) i.r5 ?e"
+    ; Identification only: an administrator's full impersonation is not handed to whatever serves
+    ; the pipe.
+    StrCpy $8 "${HELPER_PIPE}"
+    System::Call "kernel32::WaitNamedPipeW(w r8, i 5000) i.r5 ?e"
     Pop $6
+    ${If} $5 <> 0
+      System::Call "kernel32::CreateFileW(w r8, i ${GENERIC_READ_WRITE}, i 0, p 0, \
+i ${OPEN_EXISTING}, i ${PIPE_CLIENT_IDENTIFICATION_ONLY}, p 0) p.r9 ?e"
+      Pop $6
+      StrCpy $5 0
+      ${If} $9 P<> -1
+        System::Call "kernel32::SetNamedPipeHandleState(p r9, *i ${PIPE_READMODE_MESSAGE}, p 0, \
+p 0) i.r5 ?e"
+        Pop $6
+        ${If} $5 <> 0
+          System::Call "kernel32::TransactNamedPipe(p r9, m r1, i r2, p r3, i 1023, *i .r4, p 0) \
+i.r5 ?e"
+          Pop $6
+        ${EndIf}
+        System::Call "kernel32::CloseHandle(p r9)"
+      ${EndIf}
+    ${EndIf}
     ${If} $5 <> 0
       System::Call "*$3(&m1024 .r7)"
       DetailPrint "The tunnel helper service answered: $7"

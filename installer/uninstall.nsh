@@ -1,9 +1,7 @@
 ; The uninstaller: ends the tunnel, removes the service, the files, the shortcut, the private key
 ; in ProgramData and the user's link registration, and last the Apps & features entry, so that an
 ; uninstall that stops half-way can be run again from there. The bundled WireGuard stays: other
-; programs may use it.
-
-!define FILE_ATTRIBUTE_REPARSE_POINT 0x400
+; programs may use it. Files and folders go by name only (see own_files.nsh).
 
 Function un.onInit
   SetShellVarContext all
@@ -15,25 +13,20 @@ Section "Uninstall"
   Call un.RemoveHelperService
 
   ; A program still running (the app in some session) goes when Windows restarts.
-  Delete /REBOOTOK "$INSTDIR\zeq_vpn.exe"
-  Delete /REBOOTOK "$INSTDIR\flutter_windows.dll"
-  Delete /REBOOTOK "$INSTDIR\url_launcher_windows_plugin.dll"
-  Delete /REBOOTOK "$INSTDIR\tunnel_helper.exe"
-  RMDir /r /REBOOTOK "$INSTDIR\data"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir /REBOOTOK "$INSTDIR"
+  !insertmacro OwnRoot "$INSTDIR" 1
+  !insertmacro OwnFile "zeq_vpn.exe"
+  !insertmacro OwnFile "flutter_windows.dll"
+  !insertmacro OwnFile "url_launcher_windows_plugin.dll"
+  !insertmacro OwnFile "tunnel_helper.exe"
+  !insertmacro OwnFile "uninstall.exe"
+  !insertmacro INSTALLED_BUNDLE
+  Call un.LeaveOwnFolder
   Delete "$SMPROGRAMS\${PRODUCT_NAME}.lnk"
 
-  ; The tunnel's config with its private key. A link in its place is left alone: the service
-  ; never writes through one, and what it points to is not ours.
-  StrCpy $0 "$APPDATA\${PRODUCT_NAME}"
-  System::Call "kernel32::GetFileAttributesW(w r0) i.r1"
-  ${If} $1 <> -1
-    IntOp $2 $1 & ${FILE_ATTRIBUTE_REPARSE_POINT}
-    ${If} $2 = 0
-      RMDir /r "$0"
-    ${EndIf}
-  ${EndIf}
+  ; The tunnel's config with its private key.
+  !insertmacro OwnRoot "$APPDATA\${PRODUCT_NAME}" 0
+  !insertmacro PRODUCT_DATA
+  Call un.LeaveOwnFolder
 
   ; The "daviza:" link protocol, as the app registers it for its user on every start.
   DeleteRegKey HKCU "Software\Classes\daviza"

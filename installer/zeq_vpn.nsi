@@ -1,9 +1,10 @@
 ; ZEQ-VPN-Setup.exe: installs ZEQ VPN, upgrades an installed version in place, and writes the
 ; uninstaller that removes it. installer/CMakeLists.txt builds it with these defines:
-;   VERSION    the product version, x.y.z
-;   STAGE_DIR  what is installed: the programs, the libraries, data\ and wireguard.exe
-;   ICON       the app's icon, for Setup and the uninstaller
-;   OUT_FILE   the Setup program to write
+;   VERSION       the product version, x.y.z
+;   STAGE_DIR     what is installed: the programs, the libraries, data\ and wireguard.exe
+;   BUNDLE_NAMES  the list of data\'s files and folders, written by bundle_names.cmake
+;   ICON          the app's icon, for Setup and the uninstaller
+;   OUT_FILE      the Setup program to write
 ; Both take /S for a silent run (managed installs); an error then ends them with a non-zero code.
 Unicode true
 Target amd64-unicode
@@ -13,23 +14,28 @@ SetCompressor /SOLID lzma
 ; A file that cannot be replaced fails the install rather than leaving a mix of two versions.
 AllowSkipFiles off
 
-!addincludedir "${__FILEDIR__}"
-!include LogicLib.nsh
-!include FileFunc.nsh
-!include MUI2.nsh
-!include service.nsh
-!include helper_service.nsh
-
 !define PRODUCT_NAME "ZEQ VPN"
 !define PUBLISHER "DAVIZA"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT_NAME}"
 !define ERROR_ELEVATION_REQUIRED 740
 
+!addincludedir "${__FILEDIR__}"
+!include LogicLib.nsh
+!include FileFunc.nsh
+!include MUI2.nsh
+!include service.nsh
+!include own_files.nsh
+!include helper_service.nsh
+!include product_data.nsh
+!include "${BUNDLE_NAMES}"
+
 Name "${PRODUCT_NAME}"
 OutFile "${OUT_FILE}"
 ; Fixed rather than chosen: the service runs as LocalSystem from this folder, so it must be one
-; that only administrators can change.
-InstallDir "$PROGRAMFILES64\${PRODUCT_NAME}"
+; that only administrators can change. A folder made elsewhere (C:\ZEQ, say) lets every user
+; change what it holds.
+!define INSTALL_FOLDER "$PROGRAMFILES64\${PRODUCT_NAME}"
+InstallDir "${INSTALL_FOLDER}"
 BrandingText "${PRODUCT_NAME} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -77,6 +83,8 @@ administrator." /SD IDOK
 Function .onInit
   SetShellVarContext all
   !insertmacro RequireAdministrator
+  ; Over what "/D=" asked for.
+  StrCpy $INSTDIR "${INSTALL_FOLDER}"
 FunctionEnd
 
 ; An install that failed after stopping the service of an earlier one leaves that service running.
@@ -108,8 +116,11 @@ be updated. Restart Windows and run Setup again." 1
   File "${STAGE_DIR}/flutter_windows.dll"
   File "${STAGE_DIR}/url_launcher_windows_plugin.dll"
   File "${STAGE_DIR}/tunnel_helper.exe"
-  ; The app's bundle is replaced whole, so that nothing of an older one stays behind.
-  RMDir /r "$INSTDIR\data"
+  ; What an earlier install left of the bundle goes first, by name, so that nothing is written
+  ; through a link in its place.
+  !insertmacro OwnRoot "$INSTDIR" 0
+  !insertmacro INSTALLED_BUNDLE
+  Call ReleaseOwnFolder
   File /r "${STAGE_DIR}/data"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -132,6 +143,8 @@ be updated. Restart Windows and run Setup again." 1
     SetOutPath "$PROGRAMFILES64\WireGuard"
     File "${STAGE_DIR}/wireguard.exe"
   ${EndIf}
+
+  Call CreateProductDataFolders
 
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}.lnk" "$INSTDIR\zeq_vpn.exe"

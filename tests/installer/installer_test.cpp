@@ -29,6 +29,10 @@ constexpr wchar_t kUninstallKey[] =
 constexpr wchar_t kShortcut[] =
     L"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\ZEQ VPN.lnk";
 constexpr wchar_t kLinkProtocolKey[] = L"Software\\Classes\\daviza";
+// Links a user planted, at a name the product does not use and in place of one of its folders.
+constexpr const wchar_t* kPlantedLinks[] = {L"C:\\ProgramData\\ZEQ VPN\\logs",
+                                            L"C:\\Program Files\\ZEQ VPN\\data\\flutter_assets"};
+constexpr wchar_t kUsersFolder[] = L"C:\\Users\\Public\\Planted";
 constexpr const wchar_t* kInstalledFiles[] = {
     L"zeq_vpn.exe",       L"flutter_windows.dll", L"url_launcher_windows_plugin.dll",
     L"tunnel_helper.exe", L"uninstall.exe",       L"data\\flutter_assets\\tunnel.conf",
@@ -38,15 +42,22 @@ std::wstring Installed(const wchar_t* file) {
   return kInstallFolder + (L"\\" + std::wstring(file));
 }
 
-::testing::AssertionResult RunSilently(const std::wstring& command_line) {
-  const test_support::ProcessRun run = test_support::RunProcess(command_line + L" /S", 120000);
+// The user's folder that `link` points to, with a file of a name the product uses.
+std::wstring LinkTarget(const std::wstring& link) {
+  return kUsersFolder + link.substr(link.find_last_of(L'\\'));
+}
+
+::testing::AssertionResult RunSilently(const std::wstring& command_line,
+                                       const wchar_t* last = L"") {
+  const test_support::ProcessRun run =
+      test_support::RunProcess(command_line + L" /S" + last, 120000);
   if (run.finished && run.exit_code == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
                                        << run.finished << ", exit code " << run.exit_code;
 }
 
-::testing::AssertionResult RunSetup() {
-  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"));
+::testing::AssertionResult RunSetup(const wchar_t* last = L"") {
+  return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"), last);
 }
 
 // What an install leaves on the machine, as text, to compare one install with another.
@@ -91,15 +102,23 @@ class InstallerTest : public tunnel_test::CleanMachineTest {
     // An uninstaller still at work (it goes on in a copy of itself) would undo the next install.
     EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 60000));
     EXPECT_EQ(test_support::RemoveService(common::kHelperServiceName), "");
+    // Under Wine a link whose target is gone can be neither seen nor removed.
+    for (const wchar_t* link : kPlantedLinks) test_support::CreateFolders(LinkTarget(link));
     test_support::RemoveTree(kInstallFolder);
     test_support::RemoveTree(kShortcut);
+    test_support::RemoveTree(L"C:\\ZEQ");
+    test_support::RemoveTree(tunnel_test::kProductDataDirectory);
+    test_support::RemoveTree(kUsersFolder);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, kLinkProtocolKey);
   }
 };
 
-TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuard) {
-  ASSERT_TRUE(RunSetup());
+TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnly) {
+  ASSERT_TRUE(RunSetup(L" /D=C:\\ZEQ"));
+  EXPECT_FALSE(PathExists(L"C:\\ZEQ"));
+  // Before any user could make it; the service has not written to it yet.
+  EXPECT_TRUE(PathExists(tunnel_test::kConfigDirectory));
 
   for (const wchar_t* file : kInstalledFiles) {
     EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
@@ -148,7 +167,7 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 }
 
 // The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
-// answer.
+// answer; the second time it also finds the links a user planted.
 class UninstallTest : public InstallerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
@@ -156,8 +175,15 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
             ERROR_SUCCESS);
-  if (const bool service_answers = GetParam(); !service_answers) {
+  const bool service_answers = GetParam();
+  if (!service_answers) {
     ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
+    for (const wchar_t* link : kPlantedLinks) {
+      test_support::RemoveTree(link);
+      test_support::CreateFolders(LinkTarget(link));
+      ASSERT_TRUE(test_support::WriteFileBytes(LinkTarget(link) + L"\\tunnel.conf", "the user's"));
+      ASSERT_TRUE(test_support::PlantDirectoryLink(link, LinkTarget(link)));
+    }
   }
   const auto uninstall = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
   ASSERT_TRUE(uninstall);
@@ -170,9 +196,16 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
 
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
   EXPECT_TRUE(PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
-  EXPECT_FALSE(PathExists(kInstallFolder));
+  // Only the links may stay, and what they point to does.
+  EXPECT_FALSE(PathExists(service_answers ? kInstallFolder : Installed(L"zeq_vpn.exe")));
+  EXPECT_FALSE(PathExists(service_answers ? tunnel_test::kProductDataDirectory
+                                          : tunnel_test::kConfigDirectory));
+  if (!service_answers) {
+    for (const wchar_t* link : kPlantedLinks) {
+      EXPECT_EQ(common::ReadWholeFile(LinkTarget(link) + L"\\tunnel.conf"), "the user's");
+    }
+  }
   EXPECT_FALSE(PathExists(kShortcut));
-  EXPECT_FALSE(PathExists(tunnel_test::kProductDataDirectory));
   EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
