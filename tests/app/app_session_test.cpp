@@ -119,9 +119,10 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
       << events;
   EXPECT_EQ(Control("invoke com.daviza.vpn/app consumeAuthCallback none"),
             "success string daviza://first link");
-  // Only web and mail links leave the app: one the shell would run as a program is refused.
+  // Only web and mail links leave the app: one the shell would open as a file or run as a program
+  // is refused. (A program that does not exist: a fault here must not start one.)
   const std::string launcher = "invoke plugins.flutter.io/url_launcher_windows ";
-  const std::string program = " url\nfile:///C:/windows/system32/notepad.exe";
+  const std::string program = " url\nfile:///C:/windows/system32/no-such-program.exe";
   EXPECT_EQ(Control(launcher + "canLaunch" + program), "success bool false");
   EXPECT_EQ(Control(launcher + "launch" + program),
             "error unsupported_scheme\nOnly http, https and mailto links can be opened.");
