@@ -13,7 +13,9 @@ void HandleAppMethodCall(const flutter::MethodCall<>& call,
   }
   AuthCallbackQueue& pending = PendingAuthCallbacks();
   // Links that later starts of the app left in the file, for a Dart side that missed their push.
-  if (pending.Empty()) static_cast<void>(DrainSharedAuthCallbacks());
+  if (pending.Empty()) {
+    for (const std::string& link : DrainSharedAuthCallbacks()) pending.Add(link);
+  }
   if (pending.Empty()) {
     result->Success();
     return;

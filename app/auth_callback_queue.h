@@ -38,15 +38,6 @@ class AuthCallbackQueue {
   static AuthCallbackQueue FromFileBytes(std::string_view bytes);
   std::string ToFileBytes() const;
 
-#ifdef _WIN32
-  // The queue file's content; an empty queue when the file is missing, unreadable or unavailable.
-  // Callers that share the file hold the AuthQueueLock.
-  static AuthCallbackQueue Load();
-  // Replaces the queue file in one step, or deletes it when the queue is empty. A save that
-  // cannot be written completely leaves the earlier file as it was.
-  void Save() const;
-#endif
-
  private:
   std::deque<std::string> links_;
 };

@@ -54,7 +54,7 @@ bool FlutterWindow::StartFlutter() {
 
   // Links that later starts queued while this one was starting become pending too; every
   // pending link is pushed, and stays pending for "consumeAuthCallback".
-  static_cast<void>(DrainSharedAuthCallbacks());
+  for (const std::string& link : DrainSharedAuthCallbacks()) AddPendingAuthCallback(link);
   for (const std::string& link : PendingAuthCallbacks()) SendAuthCallbackToDart(link);
 
   AttachChild(flutter_controller_->GetView()->GetNativeWindow());
@@ -70,7 +70,10 @@ void FlutterWindow::HandleDestroyed() noexcept {
 }
 
 void FlutterWindow::PushSharedAuthCallbacks() {
-  for (const std::string& link : DrainSharedAuthCallbacks()) SendAuthCallbackToDart(link);
+  for (const std::string& link : DrainSharedAuthCallbacks()) {
+    AddPendingAuthCallback(link);
+    SendAuthCallbackToDart(link);
+  }
 }
 
 LRESULT FlutterWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam,

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/executable_path.h"
 #include "common/unique_handle.h"
 
 namespace app {
@@ -33,22 +34,8 @@ bool WriteStringValue(const wchar_t* key_path, const wchar_t* name, const std::w
 
 }  // namespace
 
-std::wstring ExecutablePath() {
-  std::wstring buffer(MAX_PATH, L'\0');
-  while (true) {
-    const DWORD length =
-        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.resize(buffer.size() * 2);  // cut: the path is longer than the buffer
-  }
-}
-
 void RegisterLinkProtocol() {
-  const std::wstring program = ExecutablePath();
+  const std::wstring program = common::ExecutablePath();
   if (program.empty()) return;
   bool changed = WriteStringValue(L"Software\\Classes\\daviza", nullptr, L"URL:ZEQ VPN Protocol");
   changed |= WriteStringValue(L"Software\\Classes\\daviza", L"URL Protocol", L"");

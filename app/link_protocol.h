@@ -6,9 +6,6 @@
 
 namespace app {
 
-// The full path of the running program's file, however long; empty when it cannot be had.
-std::wstring ExecutablePath();
-
 // Points HKEY_CURRENT_USER\Software\Classes\daviza at this program file: writes each of its four
 // values that does not hold what it should, and tells the desktop when one changed. Runs at every
 // start, so the registration follows the program wherever it was moved. Failures are silent;

@@ -10,7 +10,7 @@ namespace app {
 namespace {
 
 // "start" and "stop" succeed without a value.
-void AnswerWithoutValue(const HelperResponse& response, const char* error_code,
+void AnswerWithoutValue(const common::ReceivedHelperResponse& response, const char* error_code,
                         flutter::MethodResult<>& result) {
   if (!response.ok) {
     result.Error(error_code, response.message);
@@ -44,12 +44,11 @@ void HandleTunnelMethodCallWith(const HelperRequestSender& send, const flutter::
       return;
     }
     // The text goes on unchanged; the service checks it.
-    AnswerWithoutValue(send(common::EncodeHelperRequest("start", *config)), "start_failed",
-                       *result);
+    AnswerWithoutValue(send({.command = "start", .config = *config}), "start_failed", *result);
   } else if (method == "stop") {
-    AnswerWithoutValue(send(common::EncodeHelperRequest("stop")), "stop_failed", *result);
+    AnswerWithoutValue(send({.command = "stop", .config = {}}), "stop_failed", *result);
   } else if (method == "status") {
-    const HelperResponse response = send(common::EncodeHelperRequest("status"));
+    const common::ReceivedHelperResponse response = send({.command = "status", .config = {}});
     if (!response.ok) {
       result->Error("status_failed", response.message);
       return;

@@ -18,9 +18,10 @@ namespace app {
 
 inline constexpr char kTunnelChannelName[] = "com.daviza.vpn/tunnel";
 
-// Sends one encoded request to the service and returns its answer; failures come back as `ok`
-// false with a message.
-using HelperRequestSender = std::function<HelperResponse(std::string_view request)>;
+// Sends one request to the service and returns its answer; failures come back as `ok` false with
+// a message.
+using HelperRequestSender =
+    std::function<common::ReceivedHelperResponse(const common::HelperRequest& request)>;
 
 // The string stored under the string key `key` when the call's arguments are a map; nothing
 // otherwise (a key of another kind, such as the same bytes as a byte list, does not match).

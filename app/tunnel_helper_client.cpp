@@ -5,10 +5,15 @@
 
 #include "common/helper_json.h"
 #include "common/helper_names.h"
+#include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 
 namespace app {
+
+using common::HelperRequest;
+using common::ReceivedHelperResponse;
+
 namespace {
 
 constexpr char kUnavailableMessage[] =
@@ -20,66 +25,36 @@ constexpr DWORD kStartingServicePollMs = 50;
 constexpr char kNotOurServiceMessage[] =
     "ZEQ VPN tunnel helper pipe is not served by the ZEQ VPN tunnel helper service.";
 
-HelperResponse Failure(std::string message) {
-  HelperResponse response;
+ReceivedHelperResponse Failure(std::string message) {
+  ReceivedHelperResponse response;
   response.message = std::move(message);
   return response;
 }
 
-// The status of "DAVIZATunnelHelper"; on failure nothing, with `error` set.
-std::optional<SERVICE_STATUS_PROCESS> QueryHelperService(DWORD& error) {
-  const common::UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) {
-    error = GetLastError();
-    return std::nullopt;
-  }
-  const common::UniqueServiceHandle service(
-      OpenServiceW(manager.get(), common::kHelperServiceName, SERVICE_QUERY_STATUS));
-  if (!service) {
-    error = GetLastError();
-    return std::nullopt;
-  }
-  SERVICE_STATUS_PROCESS status{};
-  DWORD needed = 0;
-  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                            sizeof(status), &needed)) {
-    error = GetLastError();
-    return std::nullopt;
-  }
-  return status;
+// The tunnel helper service as the service control manager sees it. Looked up before the pipe is
+// opened: the service gives a connected client little time to begin its request.
+common::ServiceStatusLookup LookUpHelperService() {
+  return common::LookUpServiceStatus(common::kHelperServiceName);
 }
 
 // The state of "DAVIZATunnelHelper", or 0 when it cannot be read.
 DWORD HelperServiceState() {
-  DWORD error = ERROR_SUCCESS;
-  const std::optional<SERVICE_STATUS_PROCESS> status = QueryHelperService(error);
-  return status ? status->dwCurrentState : 0;
-}
-
-// The tunnel helper service as the service control manager sees it, looked up before the pipe is
-// opened: the service gives a connected client little time to send its request.
-struct ExpectedServer {
-  std::optional<SERVICE_STATUS_PROCESS> status;
-  DWORD error = ERROR_SUCCESS;  // Why there is no status.
-};
-
-ExpectedServer LookUpHelperService() {
-  ExpectedServer expected;
-  expected.status = QueryHelperService(expected.error);
-  return expected;
+  const common::ServiceStatusLookup lookup = LookUpHelperService();
+  return lookup.status ? lookup.status->dwCurrentState : 0;
 }
 
 // Whether the process at the other end of `pipe` is the running tunnel helper service. The request
 // may carry a private key, so it goes nowhere else; a check that cannot be made says why.
-std::optional<std::string> CheckServedByHelperService(HANDLE pipe, const ExpectedServer& expected) {
+std::optional<std::string> CheckServedByHelperService(HANDLE pipe,
+                                                      const common::ServiceStatusLookup& expected) {
   ULONG server_process = 0;
   if (!GetNamedPipeServerProcessId(pipe, &server_process)) {
     return "Couldn't verify the ZEQ VPN tunnel helper service: " +
-           DescribeWindowsError(GetLastError());
+           common::DescribeWindowsErrorKeepingBlanks(GetLastError());
   }
   if (!expected.status) {
     return "Couldn't verify the ZEQ VPN tunnel helper service: " +
-           DescribeWindowsError(expected.error);
+           common::DescribeWindowsErrorKeepingBlanks(expected.error);
   }
   if (expected.status->dwCurrentState == SERVICE_STOPPED ||
       expected.status->dwProcessId != server_process) {
@@ -105,9 +80,9 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
     if (WaitNamedPipeW(common::kHelperPipeName, remaining_ms())) {
       // Identification only: a server that is not the service learns who asks, but cannot act
       // as the user.
-      common::UniqueFileHandle pipe(CreateFileW(
-          common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-          SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+      common::UniqueFileHandle pipe(
+          CreateFileW(common::kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                      OPEN_EXISTING, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
       if (pipe) {
         return pipe;
       }
@@ -118,8 +93,8 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
         return {};
       }
       if (error != ERROR_FILE_NOT_FOUND) {
-        error_text =
-            "Failed to open the ZEQ VPN tunnel helper pipe: " + DescribeWindowsError(error);
+        error_text = "Failed to open the ZEQ VPN tunnel helper pipe: " +
+                     common::DescribeWindowsErrorKeepingBlanks(error);
         return {};
       }
     } else {
@@ -129,8 +104,8 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
         return {};
       }
       if (error != ERROR_FILE_NOT_FOUND) {
-        error_text =
-            "Failed to reach the ZEQ VPN tunnel helper service: " + DescribeWindowsError(error);
+        error_text = "Failed to reach the ZEQ VPN tunnel helper service: " +
+                     common::DescribeWindowsErrorKeepingBlanks(error);
         return {};
       }
     }
@@ -154,21 +129,15 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
 
 }  // namespace
 
-HelperResponse InterpretHelperResponse(std::string_view answer) {
-  const std::optional<bool> ok = common::FindJsonBoolField(answer, "ok");
-  if (!ok) {
+ReceivedHelperResponse InterpretHelperResponse(std::string_view answer) {
+  std::optional<ReceivedHelperResponse> response = common::DecodeHelperResponse(answer);
+  if (!response) {
     return Failure("Received an invalid response from the tunnel helper.");
   }
-  HelperResponse response;
-  response.ok = *ok;
-  if (std::optional<std::string> message = common::FindJsonStringField(answer, "message")) {
-    response.message = std::move(*message);
+  if (!response->ok && response->message.empty()) {
+    response->message = "ZEQ VPN tunnel helper request failed.";
   }
-  response.statusRaw = common::FindJsonIntField(answer, "statusRaw");
-  if (!response.ok && response.message.empty()) {
-    response.message = "ZEQ VPN tunnel helper request failed.";
-  }
-  return response;
+  return std::move(*response);
 }
 
 std::optional<std::string> ReadPipeMessage(HANDLE pipe, std::size_t limit,
@@ -196,15 +165,20 @@ std::optional<std::string> ReadPipeMessage(HANDLE pipe, std::size_t limit,
     }
     if (error != ERROR_MORE_DATA) {
       if (error_text) {
-        *error_text = "Failed to read from the tunnel helper pipe: " + DescribeWindowsError(error);
+        *error_text = "Failed to read from the tunnel helper pipe: " +
+                      common::DescribeWindowsErrorKeepingBlanks(error);
       }
       return std::nullopt;
     }
   }
 }
 
-HelperResponse SendHelperRequest(std::string_view request) {
-  const ExpectedServer expected = LookUpHelperService();
+ReceivedHelperResponse SendHelperRequest(const HelperRequest& request) {
+  return SendHelperMessage(common::EncodeHelperRequest(request));
+}
+
+ReceivedHelperResponse SendHelperMessage(std::string_view request) {
+  const common::ServiceStatusLookup expected = LookUpHelperService();
   std::string error_text;
   common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
   if (!pipe) {

@@ -18,11 +18,15 @@ inline constexpr DWORD kPipeWaitTimeoutMs = 5000;
 
 // Blocks the calling thread for the whole exchange: up to 5 s waiting for a free instance, then as
 // long as the service takes to answer.
-[[nodiscard]] HelperResponse SendHelperRequest(std::string_view request);
+[[nodiscard]] common::ReceivedHelperResponse SendHelperRequest(
+    const common::HelperRequest& request);
+
+// The exchange itself, with the request's text as it goes on the pipe: whatever bytes it holds.
+[[nodiscard]] common::ReceivedHelperResponse SendHelperMessage(std::string_view request);
 
 // Turns the service's answer into the result: "ok" must be a boolean; a failure always carries a
 // message.
-[[nodiscard]] HelperResponse InterpretHelperResponse(std::string_view answer);
+[[nodiscard]] common::ReceivedHelperResponse InterpretHelperResponse(std::string_view answer);
 
 // Reads one whole message from a pipe handle in message read mode. A message of exactly `limit`
 // bytes is accepted. On failure returns nothing and, when `error_text` is given, writes why there.

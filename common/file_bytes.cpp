@@ -1,5 +1,7 @@
 #include "common/file_bytes.h"
 
+#include <algorithm>
+
 #include "common/unique_handle.h"
 
 namespace common {
@@ -17,6 +19,20 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path, DWORD* error)
   }
   if (error != nullptr) *error = GetLastError();
   return std::nullopt;
+}
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), piece, &written, nullptr)) return false;
+    if (written == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
+    bytes.remove_prefix(written);
+  }
+  return true;
 }
 
 }  // namespace common

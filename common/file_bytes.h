@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace common {
 
@@ -13,5 +14,9 @@ namespace common {
 // file meanwhile.
 [[nodiscard]] std::optional<std::string> ReadWholeFile(const std::wstring& path,
                                                        DWORD* error = nullptr);
+
+// Writes all of `bytes` to the synchronous file or pipe `file`, a piece of at most a mebibyte at a
+// time; false when a write fails or writes nothing, with GetLastError() telling why.
+[[nodiscard]] bool WriteAll(HANDLE file, std::string_view bytes);
 
 }  // namespace common

@@ -4,20 +4,27 @@
 
 namespace common {
 
-std::string EncodeHelperRequest(std::string_view command, std::optional<std::string_view> config) {
+std::string EncodeHelperRequest(const HelperRequest& request) {
   std::string text = "{\"command\":\"";
-  text += EscapeJsonString(command);
+  text += EscapeJsonString(request.command);
   text += '"';
-  if (config) {
+  if (request.config) {
     text += ",\"config\":\"";
-    text += EscapeJsonString(*config);
+    text += EscapeJsonString(*request.config);
     text += '"';
   }
   text += '}';
   return text;
 }
 
-std::string EncodeHelperResponse(const tunnel_helper::HelperResponse& response) {
+std::optional<HelperRequest> DecodeHelperRequest(std::string_view text) {
+  std::optional<std::string> command = FindJsonStringField(text, "command");
+  if (!command) return std::nullopt;
+  return HelperRequest{.command = std::move(*command),
+                       .config = FindJsonStringField(text, "config")};
+}
+
+std::string EncodeHelperResponse(const HelperResponse& response) {
   std::string text = response.ok ? "{\"ok\":true" : "{\"ok\":false";
   if (!response.message.empty()) {
     text += ",\"message\":\"";
@@ -32,7 +39,17 @@ std::string EncodeHelperResponse(const tunnel_helper::HelperResponse& response) 
   return text;
 }
 
-tunnel_helper::HelperResponse MakeFailureResponse(std::string message) {
+std::optional<ReceivedHelperResponse> DecodeHelperResponse(std::string_view text) {
+  const std::optional<bool> ok = FindJsonBoolField(text, "ok");
+  if (!ok) return std::nullopt;
+  return ReceivedHelperResponse{
+      .ok = *ok,
+      .message = FindJsonStringField(text, "message").value_or(""),
+      .statusRaw = FindJsonIntField(text, "statusRaw"),
+  };
+}
+
+HelperResponse MakeFailureResponse(std::string message) {
   return {.ok = false, .message = std::move(message), .statusRaw = std::nullopt};
 }
 

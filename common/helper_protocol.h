@@ -1,7 +1,10 @@
-// The two messages on the helper pipe "\\.\pipe\DAVIZA.TunnelHelper": one request from the app,
-// one response from the service, each a single pipe message of compact JSON.
+// The two messages on the helper pipe "\\.\pipe\DAVIZA.TunnelHelper", both ends: one request from
+// the app, one response from the service, each a single pipe message of compact JSON. The app
+// encodes requests and decodes responses here; the service decodes requests and encodes
+// responses here. Decoding is the narrow field search of helper_json.h, not a JSON parser.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,34 +16,42 @@ inline constexpr std::size_t kPipeReadChunkBytes = 4096;
 inline constexpr std::size_t kMaxHelperRequestBytes = 73728;
 inline constexpr std::size_t kMaxHelperResponseBytes = 131072;
 
+// "start" with the tunnel's config, "stop" or "status".
+struct HelperRequest {
+  std::string command;
+  std::optional<std::string> config;
+
+  bool operator==(const HelperRequest&) const = default;
+};
+
 template <typename StatusCode>
 struct BasicHelperResponse {
   bool ok = false;
-  std::string message;
+  std::string message;  // Empty on success; on failure the reason, in English.
   std::optional<StatusCode> statusRaw;
+
+  bool operator==(const BasicHelperResponse&) const = default;
 };
 
-}  // namespace common
-
-namespace tunnel_helper {
-// The service writes the state code as an unsigned number.
-using HelperResponse = common::BasicHelperResponse<std::uint32_t>;
-}  // namespace tunnel_helper
-
-namespace app {
-// The app reads the state code as a 32-bit signed number.
-using HelperResponse = common::BasicHelperResponse<std::int32_t>;
-}  // namespace app
-
-namespace common {
+// What the service answers: the state code as an unsigned number.
+using HelperResponse = BasicHelperResponse<std::uint32_t>;
+// What the app reads: the state code as a 32-bit signed number.
+using ReceivedHelperResponse = BasicHelperResponse<std::int32_t>;
 
 // {"command":"..."} or {"command":"...","config":"..."}; an empty config is still written.
-std::string EncodeHelperRequest(std::string_view command,
-                                std::optional<std::string_view> config = std::nullopt);
+[[nodiscard]] std::string EncodeHelperRequest(const HelperRequest& request);
+
+// The string fields "command" and "config" wherever they stand; anything else is ignored. Nothing
+// when there is no string "command".
+[[nodiscard]] std::optional<HelperRequest> DecodeHelperRequest(std::string_view text);
 
 // {"ok":...} followed by "message" when it is not empty and "statusRaw" when present.
-std::string EncodeHelperResponse(const tunnel_helper::HelperResponse& response);
+[[nodiscard]] std::string EncodeHelperResponse(const HelperResponse& response);
 
-tunnel_helper::HelperResponse MakeFailureResponse(std::string message);
+// "ok", then "message" (empty when absent) and "statusRaw". Nothing when there is no boolean
+// "ok"; then nothing else is read.
+[[nodiscard]] std::optional<ReceivedHelperResponse> DecodeHelperResponse(std::string_view text);
+
+[[nodiscard]] HelperResponse MakeFailureResponse(std::string message);
 
 }  // namespace common

@@ -52,8 +52,8 @@ std::string WideToUtf8(std::wstring_view text, DWORD flags) {
     return {};
   }
   std::string utf8(static_cast<std::size_t>(needed), '\0');
-  const int written =
-      WideCharToMultiByte(CP_UTF8, flags, text.data(), length, utf8.data(), needed, nullptr, nullptr);
+  const int written = WideCharToMultiByte(CP_UTF8, flags, text.data(), length, utf8.data(), needed,
+                                          nullptr, nullptr);
   if (written <= 0) {
     return {};
   }
@@ -61,37 +61,60 @@ std::string WideToUtf8(std::wstring_view text, DWORD flags) {
   return utf8;
 }
 
-}  // namespace common
-
-namespace tunnel_helper {
+std::wstring Utf8ToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(text.size());
+  const int needed =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  if (needed <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(),
+                          needed) <= 0) {
+    return {};
+  }
+  return wide;
+}
 
 std::string DescribeWindowsError(DWORD code) {
-  return DescribeSystemErrorText(common::SystemErrorText(code), code);
+  return DescribeSystemErrorText(SystemErrorText(code), code);
 }
 
 std::string DescribeSystemErrorText(std::optional<std::wstring> text, DWORD code) {
   if (!text) {
-    return common::WindowsErrorFallbackText(code);
+    return WindowsErrorFallbackText(code);
   }
-  return common::WideToUtf8(
-      common::TrimErrorText(std::move(*text), common::ErrorTextTrim::kTrailingSpace));
+  return WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingSpace));
 }
 
-}  // namespace tunnel_helper
-
-namespace app {
-
-std::string DescribeWindowsError(DWORD code) {
-  return DescribeSystemErrorText(common::SystemErrorText(code), code);
+std::string DescribeWindowsErrorKeepingBlanks(DWORD code) {
+  return DescribeSystemErrorTextKeepingBlanks(SystemErrorText(code), code);
 }
 
-std::string DescribeSystemErrorText(std::optional<std::wstring> text, DWORD code) {
+std::string DescribeSystemErrorTextKeepingBlanks(std::optional<std::wstring> text, DWORD code) {
   std::string utf8;
   if (text) {
-    utf8 = common::WideToUtf8(
-        common::TrimErrorText(std::move(*text), common::ErrorTextTrim::kTrailingLineBreaks));
+    utf8 = WideToUtf8(TrimErrorText(std::move(*text), ErrorTextTrim::kTrailingLineBreaks));
   }
-  return utf8.empty() ? common::WindowsErrorFallbackText(code) : utf8;
+  return utf8.empty() ? WindowsErrorFallbackText(code) : utf8;
 }
 
-}  // namespace app
+std::string SystemCategoryMessage(DWORD code) {
+  // Language 0 lets the system pick, ending with any language it has.
+  const DWORD languages[] = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), LANG_SYSTEM_DEFAULT, 0};
+  std::string message;
+  for (const DWORD language : languages) {
+    UniqueLocalMemory buffer;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, language, reinterpret_cast<LPSTR>(buffer.receive()), 0, nullptr);
+    if (length != 0 && buffer) {
+      message.assign(static_cast<const char*>(buffer.get()), length);
+      break;
+    }
+  }
+  const std::size_t end = message.find_last_not_of(std::string_view(" \t\r\n\0", 5));
+  message.erase(end == std::string::npos ? 0 : end + 1);
+  return message.empty() ? "unknown error" : message;
+}
+
+}  // namespace common

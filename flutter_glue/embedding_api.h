@@ -93,7 +93,7 @@ typedef struct {
   const char* dart_entrypoint;  // "" for the default entrypoint, never null
   int32_t dart_entrypoint_argc;
   const char** dart_entrypoint_argv;  // null when there are no arguments
-  int32_t engine_option_1;
+  int32_t engine_option_1;  // The embedding's own; passed through unread (see EngineProject).
   int32_t engine_option_2;
 } FlutterDesktopEngineProperties;
 

@@ -22,6 +22,8 @@ struct EngineProject {
   std::wstring aot_library_path;
   std::string dart_entrypoint;  // UTF-8; empty for the engine's default entrypoint
   std::vector<std::string> dart_entrypoint_arguments;  // UTF-8
+  // Two options the embedding takes as they stand and this glue never reads: their meaning is the
+  // embedding's, and this program leaves both at 0.
   std::int32_t engine_option_1 = 0;
   std::int32_t engine_option_2 = 0;
 };

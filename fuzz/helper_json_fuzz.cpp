@@ -1,11 +1,12 @@
-// Feeds arbitrary bytes to the pipe's field readers, as the service and the app receive them.
-// Whatever string they decode must survive another escape and parse unchanged.
+// Feeds arbitrary bytes to the pipe's field readers and to both ends' decoders, as the service and
+// the app receive them. Whatever they decode must survive another encode and decode unchanged.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "common/helper_json.h"
+#include "common/helper_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -21,6 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)common::FindJsonBoolField(text, key);
     (void)common::FindJsonIntField(text, key);
+  }
+  if (const auto request = common::DecodeHelperRequest(text)) {
+    if (common::DecodeHelperRequest(common::EncodeHelperRequest(*request)) != request) {
+      __builtin_trap();
+    }
+  }
+  if (const auto response = common::DecodeHelperResponse(text)) {
+    // Through the service's encoder, which writes the code unsigned.
+    common::HelperResponse sent{.ok = response->ok, .message = response->message, .statusRaw = {}};
+    if (response->statusRaw) sent.statusRaw = static_cast<std::uint32_t>(*response->statusRaw);
+    if (common::DecodeHelperResponse(common::EncodeHelperResponse(sent)) != response) {
+      __builtin_trap();
+    }
   }
   // A string read from anywhere ends after where it began and within the input.
   for (std::size_t position = 0; position <= size; position += 7) {

@@ -7,7 +7,6 @@
 
 #include "common/windows_error.h"
 #include "tunnel_helper/store_security.h"
-#include "tunnel_helper/system_category_message.h"
 
 namespace tunnel_helper {
 namespace {
@@ -20,7 +19,7 @@ constexpr DWORD kHoldAccess =
     FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 
 std::nullopt_t Fail(DWORD code, std::string& error_text) {
-  error_text = kConfigDirectoryFailurePrefix + SystemCategoryMessage(code);
+  error_text = kConfigDirectoryFailurePrefix + common::SystemCategoryMessage(code);
   return std::nullopt;
 }
 
@@ -40,15 +39,14 @@ Found Inspect(HANDLE object) {
   }
   if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Found::kLink;
   if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Found::kNotOurs;
-  return IsTrustedStoreObject(object, StoreObject::kFolder) ? Found::kOurFolder
-                                                            : Found::kNotOurs;
+  return IsTrustedStoreObject(object, StoreObject::kFolder) ? Found::kOurFolder : Found::kNotOurs;
 }
 
 // Renames what stands at `path` to "<path>.moved-aside-<n>" beside it, through a handle that does
 // not follow links. Returns ERROR_SUCCESS or the failure's code.
 DWORD MoveAside(const std::wstring& path) {
-  const common::UniqueFileHandle object =
-      OpenInPlace(path, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+  const common::UniqueFileHandle object = OpenInPlace(
+      path, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
   if (!object) return GetLastError();
   DWORD error = ERROR_ALREADY_EXISTS;
   ULONGLONG suffix = GetTickCount64();
@@ -115,7 +113,7 @@ common::UniqueFileHandle OpenStoreFolder(const std::wstring& path, std::string& 
     if (error != ERROR_SUCCESS) {
       error_text = kConfigDirectoryFailurePrefix + common::WideToUtf8(path) +
                    " is not ZEQ VPN's own and cannot be moved aside: " +
-                   SystemCategoryMessage(error);
+                   common::SystemCategoryMessage(error);
       return {};
     }
     error = ERROR_ALREADY_EXISTS;  // Should the attempts run out: someone keeps taking the place.

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <memory>
 
+#include "common/windows_error.h"
+#include "tunnel_helper/config_directory.h"
 #include "tunnel_helper/tunnel_names.h"
 
 namespace tunnel_helper {
@@ -25,9 +27,13 @@ std::optional<std::wstring> KnownFolder(REFKNOWNFOLDERID id, DWORD& error) {
 
 }  // namespace
 
-std::optional<ConfigStorePaths> ResolveConfigStorePaths(DWORD& error) {
+std::optional<ConfigStorePaths> ResolveConfigStorePaths(std::string& error_text) {
+  DWORD error = ERROR_SUCCESS;
   std::optional<std::wstring> program_data = KnownFolder(FOLDERID_ProgramData, error);
-  if (!program_data) return std::nullopt;
+  if (!program_data) {
+    error_text = kConfigDirectoryFailurePrefix + common::SystemCategoryMessage(error);
+    return std::nullopt;
+  }
   ConfigStorePaths paths;
   paths.program_data = std::move(*program_data);
   paths.product_folder = paths.program_data + L"\\ZEQ VPN";

@@ -21,8 +21,8 @@ struct ConfigStorePaths {
 };
 
 // The paths under the machine's ProgramData folder; nothing when the system cannot say where that
-// is, with `error` set to the lookup's result code.
-[[nodiscard]] std::optional<ConfigStorePaths> ResolveConfigStorePaths(DWORD& error);
+// is, with `error_text` set to the config folder's failure and the reason.
+[[nodiscard]] std::optional<ConfigStorePaths> ResolveConfigStorePaths(std::string& error_text);
 
 // "<Program Files>\WireGuard\wireguard.exe", then the same under "Program Files (x86)", leaving
 // out a folder the system cannot name.

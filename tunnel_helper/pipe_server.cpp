@@ -3,9 +3,12 @@
 #include <sddl.h>
 
 #include <array>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "common/helper_names.h"
+#include "common/pipe_io.h"
 #include "common/windows_error.h"
 
 namespace tunnel_helper {
@@ -14,7 +17,7 @@ namespace {
 // Creates the one instance of the pipe under its security descriptor. FILE_FLAG_FIRST_PIPE_INSTANCE
 // keeps the service from joining a pipe another process created first, which would then receive
 // some of the clients' requests (and their private keys).
-std::optional<PipeInstance> CreatePipeInstance() {
+std::optional<common::PipeInstance> CreatePipeInstance() {
   common::UniqueLocalMemory descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kHelperPipeSddl, SDDL_REVISION_1,
                                                             descriptor.receive(), nullptr) ||
@@ -38,48 +41,25 @@ std::optional<PipeInstance> CreatePipeInstance() {
   if (!event) {
     return std::nullopt;
   }
-  return PipeInstance(std::move(pipe), std::move(event));
+  return common::PipeInstance(std::move(pipe), std::move(event));
 }
 
 bool IsSet(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
-constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out the request.";
-
-// The encoded response to the request on the connection. No exception leaves it: a request that
-// cannot be read, carried out or answered for want of memory (in practice a command with an
-// enormous output) is answered with a short failure, and the service goes on serving.
-// `client_silent` tells whether the client sent nothing within the time it had.
-std::string RespondTo(PipeInstance& instance, RequestHandler handler,
-                      bool& client_silent) noexcept {
-  try {
-    std::string error_text;
-    DWORD read_error = ERROR_SUCCESS;
-    const std::optional<std::string> request =
-        ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text, &read_error);
-    client_silent = read_error == ERROR_TIMEOUT;
-    return common::EncodeHelperResponse(request ? handler(*request)
-                                                : common::MakeFailureResponse(error_text));
-  } catch (...) {
-  }
-  try {
-    return common::EncodeHelperResponse(common::MakeFailureResponse(kRequestNotCarriedOut));
-  } catch (...) {
-    return {};  // Not even that: the client is disconnected without an answer.
-  }
-}
-
-}  // namespace
-
-std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t limit,
+// Reads the first message on the connection: its beginning within kFirstRequestBytesTimeoutMs, all
+// of it within kClientIoTimeoutMs. A message over `limit` bytes is read to its end and thrown
+// away. When a read fails, `read_error` receives its Windows error, ERROR_TIMEOUT for a client
+// that sent nothing in its time.
+std::optional<std::string> ReadHelperRequest(common::PipeInstance& instance, std::size_t limit,
                                              std::string* error_text, DWORD* read_error) {
-  const Deadline first_bytes(kFirstRequestBytesTimeoutMs);
-  const Deadline whole(kClientIoTimeoutMs);
+  const common::Deadline first_bytes(kFirstRequestBytesTimeoutMs);
+  const common::Deadline whole(kClientIoTimeoutMs);
   std::array<char, common::kPipeReadChunkBytes> buffer{};
   std::string request;
   bool oversized = false;
   for (bool first = true;; first = false) {
-    const PipeIoResult read = instance.Read(buffer.data(), static_cast<DWORD>(buffer.size()),
-                                            first ? first_bytes : whole);
+    const common::PipeIoResult read = instance.Read(
+        buffer.data(), static_cast<DWORD>(buffer.size()), first ? first_bytes : whole);
     if (!oversized && read.bytes > 0) {
       request.append(buffer.data(), read.bytes);
       if (request.size() > limit) {
@@ -99,7 +79,7 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
         if (read_error) *read_error = read.error;
         if (error_text) {
           *error_text = "Failed to read request from the tunnel helper pipe: " +
-                        DescribeWindowsError(read.error);
+                        common::DescribeWindowsError(read.error);
         }
         return std::nullopt;
       }
@@ -112,15 +92,45 @@ std::optional<std::string> ReadHelperRequest(PipeInstance& instance, std::size_t
   }
 }
 
-bool ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
+constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out the request.";
+
+// The encoded response to the request on the connection. No exception leaves it: a request that
+// cannot be read, carried out or answered for want of memory (in practice a command with an
+// enormous output) is answered with a short failure, and the service goes on serving.
+// `client_silent` tells whether the client sent nothing within the time it had.
+std::string RespondTo(common::PipeInstance& instance, RequestHandler handler,
+                      bool& client_silent) noexcept {
+  try {
+    std::string error_text;
+    DWORD read_error = ERROR_SUCCESS;
+    const std::optional<std::string> text =
+        ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text, &read_error);
+    client_silent = read_error == ERROR_TIMEOUT;
+    if (!text) return common::EncodeHelperResponse(common::MakeFailureResponse(error_text));
+    const std::optional<common::HelperRequest> request = common::DecodeHelperRequest(*text);
+    return common::EncodeHelperResponse(
+        request ? handler(*request)
+                : common::MakeFailureResponse("Missing command for the tunnel helper."));
+  } catch (...) {
+  }
+  try {
+    return common::EncodeHelperResponse(common::MakeFailureResponse(kRequestNotCarriedOut));
+  } catch (...) {
+    return {};  // Not even that: the client is disconnected without an answer.
+  }
+}
+
+// Reads the request, has it carried out, writes the response and waits, within
+// kClientIoTimeoutMs, for the client to take it. True when the client sent nothing in its time.
+bool ServeConnection(common::PipeInstance& instance, RequestHandler handler) noexcept {
   bool client_silent = false;
   const std::string text = RespondTo(instance, handler, client_silent);
   // Nor are these waits cut short by a stop: the request has been carried out, and disconnecting
   // now would throw away the part of its answer the client has not read yet.
-  const Deadline deadline(kClientIoTimeoutMs);
+  const common::Deadline deadline(kClientIoTimeoutMs);
   std::size_t written = 0;
   while (written < text.size()) {
-    const PipeIoResult write =
+    const common::PipeIoResult write =
         instance.Write(text.data() + written, static_cast<DWORD>(text.size() - written), deadline);
     if (!write.ok) {
       return client_silent;
@@ -132,8 +142,10 @@ bool ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept {
   return client_silent;
 }
 
+}  // namespace
+
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept {
-  std::optional<PipeInstance> instance;
+  std::optional<common::PipeInstance> instance;
   while (!IsSet(stop_event)) {
     if (!instance) {
       instance = CreatePipeInstance();
@@ -145,7 +157,7 @@ void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler han
         continue;
       }
     }
-    const PipeIoResult connect = instance->Connect(stop_event, listening_event);
+    const common::PipeIoResult connect = instance->Connect(stop_event, listening_event);
     bool client_silent = false;
     if (connect.ok) {
       client_silent = ServeConnection(*instance, handler);

@@ -4,18 +4,13 @@
 
 #include <windows.h>
 
-#include <optional>
-#include <string>
-#include <string_view>
-
 #include "common/helper_protocol.h"
-#include "tunnel_helper/pipe_io.h"
 
 namespace tunnel_helper {
 
 // Carries out one request. Runs on the pipe server's thread; the next client waits until it
 // returns.
-using RequestHandler = HelperResponse (*)(std::string_view request);
+using RequestHandler = common::HelperResponse (*)(const common::HelperRequest& request);
 
 inline constexpr wchar_t kHelperPipeSddl[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;AU)";
 inline constexpr DWORD kPipeBufferBytes = 65536;
@@ -29,23 +24,13 @@ inline constexpr DWORD kFirstRequestBytesTimeoutMs = 150;
 // How long the instance stays unavailable after such a client.
 inline constexpr DWORD kSilentClientPauseMs = 50;
 
-// Serves clients until `stop_event` is set. `listening_event` is set once the first pipe instance
-// exists, or once the first attempt to create it has failed (another process may hold the name;
-// the server then retries every kPipeRetryDelayMs). A client that has connected is served to the
-// end, also when the stop comes meanwhile.
+// Serves clients until `stop_event` is set: reads each one's request (its beginning within
+// kFirstRequestBytesTimeoutMs, all of it within kClientIoTimeoutMs), has `handler` carry it out,
+// writes the response and waits, within kClientIoTimeoutMs, for the client to take it.
+// `listening_event` is set once the first pipe instance exists, or once the first attempt to create
+// it has failed (another process may hold the name; the server then retries every
+// kPipeRetryDelayMs). A client that has connected is served to the end, also when the stop comes
+// meanwhile.
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept;
-
-// Reads the first message on the connection: its beginning within kFirstRequestBytesTimeoutMs, all
-// of it within kClientIoTimeoutMs. A message over `limit` bytes is read to its end and thrown
-// away. When a read fails, `read_error` receives its Windows error, ERROR_TIMEOUT for a client
-// that sent nothing in its time.
-[[nodiscard]] std::optional<std::string> ReadHelperRequest(PipeInstance& instance,
-                                                           std::size_t limit,
-                                                           std::string* error_text,
-                                                           DWORD* read_error);
-
-// Reads the request, has it carried out, writes the response and waits, within
-// kClientIoTimeoutMs, for the client to take it. True when the client sent nothing in its time.
-bool ServeConnection(PipeInstance& instance, RequestHandler handler) noexcept;
 
 }  // namespace tunnel_helper

@@ -6,6 +6,7 @@
 
 #include "common/helper_names.h"
 #include "common/unique_handle.h"
+#include "tunnel_helper/service_status.h"
 
 namespace tunnel_helper {
 namespace {
@@ -35,8 +36,6 @@ void CloseStopEvent(ServiceHostState& host) {
   host.stop_event.reset();
 }
 
-}  // namespace
-
 void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) noexcept {
   HostState().status.Report(state, win32_exit_code, wait_hint);
 }
@@ -58,8 +57,6 @@ void WINAPI ServiceControlHandler(DWORD control) noexcept {
     SetEvent(host.stop_event.get());
   }
 }
-
-namespace {
 
 void RunServiceMain() {
   ServiceHostState& host = HostState();
@@ -108,8 +105,6 @@ void RunServiceMain() {
   ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
 }
 
-}  // namespace
-
 void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) noexcept {
   try {
     RunServiceMain();
@@ -117,6 +112,8 @@ void WINAPI ServiceMain(DWORD /*argc*/, LPWSTR* /*argv*/) noexcept {
     ReportServiceStatus(SERVICE_STOPPED, ERROR_EXCEPTION_IN_SERVICE, 0);
   }
 }
+
+}  // namespace
 
 int RunServiceHost(RequestHandler handler) {
   HostState().handler = handler;

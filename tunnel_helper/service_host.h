@@ -2,10 +2,7 @@
 // handler and the pipe server thread.
 #pragma once
 
-#include <windows.h>
-
 #include "tunnel_helper/pipe_server.h"
-#include "tunnel_helper/service_status.h"
 
 namespace tunnel_helper {
 
@@ -13,10 +10,5 @@ namespace tunnel_helper {
 // service ran and stopped, or when the program was started outside the service control manager;
 // otherwise the dispatcher's error. `handler` serves every request for the life of the process.
 [[nodiscard]] int RunServiceHost(RequestHandler handler);
-
-void WINAPI ServiceMain(DWORD argc, LPWSTR* argv) noexcept;
-void WINAPI ServiceControlHandler(DWORD control) noexcept;
-void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) noexcept;
-DWORD WINAPI PipeServerThread(LPVOID unused) noexcept;
 
 }  // namespace tunnel_helper

@@ -2,11 +2,9 @@
 
 #include <string>
 
-#include "common/helper_json.h"
 #include "tunnel_helper/config_directory.h"
 #include "tunnel_helper/failure_message.h"
 #include "tunnel_helper/script_hooks.h"
-#include "tunnel_helper/system_category_message.h"
 #include "tunnel_helper/tunnel_config_store.h"
 #include "tunnel_helper/tunnel_names.h"
 #include "tunnel_helper/tunnel_service_state.h"
@@ -23,12 +21,12 @@ constexpr char kWireGuardMissing[] =
 constexpr char kInstallFailed[] = "WireGuard couldn't install the tunnel.";
 constexpr char kUninstallFailed[] = "WireGuard couldn't uninstall the tunnel.";
 
-HelperResponse Succeed(std::uint32_t state) {
+common::HelperResponse Succeed(std::uint32_t state) {
   return {.ok = true, .message = {}, .statusRaw = state};
 }
 
 // The sentence, then two line feeds and the detail when there is one, shortened to fit.
-HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
+common::HelperResponse FailWithDetail(const char* sentence, const std::string& detail) {
   return common::MakeFailureResponse(FailureWithDetail(sentence, detail));
 }
 
@@ -38,28 +36,23 @@ WireGuardRunResult UninstallTunnel(const std::wstring& program) {
 
 }  // namespace
 
-HelperResponse RunTunnelCommand(std::string_view request) {
-  const std::optional<std::string> command = common::FindJsonStringField(request, "command");
-  if (!command) {
-    return common::MakeFailureResponse("Missing command for the tunnel helper.");
-  }
-  if (*command == "status") {
+common::HelperResponse RunTunnelCommand(const common::HelperRequest& request) {
+  if (request.command == "status") {
     return GetTunnelStatus();
   }
-  if (*command == "stop") {
+  if (request.command == "stop") {
     return StopTunnel();
   }
-  if (*command == "start") {
-    const std::optional<std::string> config = common::FindJsonStringField(request, "config");
-    if (!config) {
+  if (request.command == "start") {
+    if (!request.config) {
       return common::MakeFailureResponse(kMissingConfig);
     }
-    return StartTunnel(*config);
+    return StartTunnel(*request.config);
   }
   return common::MakeFailureResponse("Unsupported tunnel helper command.");
 }
 
-HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& options) {
+common::HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& options) {
   if (config.empty()) {
     return common::MakeFailureResponse(kMissingConfig);
   }
@@ -70,16 +63,14 @@ HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& 
   if (ContainsScriptHooks(config)) {
     return common::MakeFailureResponse(kScriptHooksRefused);
   }
-  DWORD lookup_error = ERROR_SUCCESS;
-  const std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(lookup_error);
+  std::string store_error;
+  const std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(store_error);
   if (!paths) {
-    return common::MakeFailureResponse(kConfigDirectoryFailurePrefix +
-                                       SystemCategoryMessage(lookup_error));
+    return common::MakeFailureResponse(std::move(store_error));
   }
   // The config is stored before anything else is checked, so it is replaced even when a later
   // step fails. Its folders stay held until WireGuard has read it: meanwhile no one can move
   // them, or put another config in their place.
-  std::string store_error;
   const std::optional<HeldConfigFolders> store = WriteWireGuardConfig(*paths, config, store_error);
   if (!store) {
     return common::MakeFailureResponse(std::move(store_error));
@@ -107,13 +98,13 @@ HelperResponse StartTunnel(std::string_view config, const TunnelCommandOptions& 
   return Succeed(kTunnelStateRunning);
 }
 
-HelperResponse StopTunnel(const TunnelCommandOptions& options) {
+common::HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   std::string query_error;
-  const std::uint32_t initial_state = QueryTunnelServiceState(query_error);
-  if (!query_error.empty()) {
+  const std::optional<std::uint32_t> initial_state = QueryTunnelServiceState(query_error);
+  if (!initial_state) {
     return common::MakeFailureResponse(std::move(query_error));
   }
-  if (initial_state == kTunnelStateNotRunning) {
+  if (*initial_state == kTunnelStateNotRunning) {
     // WireGuard is neither looked for nor run, so this holds without WireGuard too.
     return Succeed(kTunnelStateNotRunning);
   }
@@ -127,12 +118,11 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   }
   if (uninstall.exitCode != 0) {
     // WireGuard may fail after the tunnel is already gone; only a tunnel that still runs counts.
-    std::string requery_error;
-    const std::uint32_t state = QueryTunnelServiceState(requery_error);
-    if (!requery_error.empty()) {
-      return common::MakeFailureResponse(std::move(requery_error));
+    const std::optional<std::uint32_t> state = QueryTunnelServiceState(query_error);
+    if (!state) {
+      return common::MakeFailureResponse(std::move(query_error));
     }
-    if (state != kTunnelStateNotRunning) {
+    if (*state != kTunnelStateNotRunning) {
       return FailWithDetail(kUninstallFailed, uninstall.text);
     }
   }
@@ -143,13 +133,13 @@ HelperResponse StopTunnel(const TunnelCommandOptions& options) {
   return Succeed(kTunnelStateNotRunning);
 }
 
-HelperResponse GetTunnelStatus() {
+common::HelperResponse GetTunnelStatus() {
   std::string query_error;
-  const std::uint32_t state = QueryTunnelServiceState(query_error);
-  if (!query_error.empty()) {
+  const std::optional<std::uint32_t> state = QueryTunnelServiceState(query_error);
+  if (!state) {
     return common::MakeFailureResponse(std::move(query_error));
   }
-  return Succeed(state);
+  return Succeed(*state);
 }
 
 }  // namespace tunnel_helper

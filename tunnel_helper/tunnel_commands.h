@@ -25,17 +25,17 @@ struct TunnelCommandOptions {
   DWORD wait_limit_ms = kTunnelServiceWaitTimeoutMs;
 };
 
-// Reads "command" (and for "start" "config") from the request text and carries the command out.
-[[nodiscard]] HelperResponse RunTunnelCommand(std::string_view request);
+// Carries out the request's command: "start" with its config, "stop" or "status".
+[[nodiscard]] common::HelperResponse RunTunnelCommand(const common::HelperRequest& request);
 
 // Stores the config, removes any earlier tunnel, installs the tunnel and waits until it runs.
-[[nodiscard]] HelperResponse StartTunnel(std::string_view config,
-                                         const TunnelCommandOptions& options = {});
+[[nodiscard]] common::HelperResponse StartTunnel(std::string_view config,
+                                                 const TunnelCommandOptions& options = {});
 
 // Removes the tunnel if its service runs and waits until it no longer does.
-[[nodiscard]] HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
+[[nodiscard]] common::HelperResponse StopTunnel(const TunnelCommandOptions& options = {});
 
 // Whether the tunnel service runs.
-[[nodiscard]] HelperResponse GetTunnelStatus();
+[[nodiscard]] common::HelperResponse GetTunnelStatus();
 
 }  // namespace tunnel_helper

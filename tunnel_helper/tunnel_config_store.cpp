@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/config_directory.h"
@@ -14,18 +13,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr char kWriteFailed[] = "Failed to write the WireGuard config file.";
-
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), piece, &written, nullptr) || written == 0) {
-      return false;
-    }
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
 
 // Deletes a temporary file left by an earlier run through a handle that does not follow links.
 // It is not reused: whoever could open it before it was ours might still hold it open.
@@ -83,7 +70,7 @@ std::optional<HeldConfigFolders> WriteWireGuardConfig(const ConfigStorePaths& pa
     error_text = kWriteFailed;
     return std::nullopt;
   }
-  if (!WriteAll(file.get(), config) || !FlushFileBuffers(file.get())) {
+  if (!common::WriteAll(file.get(), config) || !FlushFileBuffers(file.get())) {
     file.reset();
     DeleteFileW(paths.temporary_file.c_str());
     error_text = "Failed to flush the WireGuard config file.";
@@ -93,8 +80,8 @@ std::optional<HeldConfigFolders> WriteWireGuardConfig(const ConfigStorePaths& pa
 
   if (!MoveFileExW(paths.temporary_file.c_str(), paths.config_file.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    error_text =
-        "Failed to replace the WireGuard config file: " + DescribeWindowsError(GetLastError());
+    error_text = "Failed to replace the WireGuard config file: " +
+                 common::DescribeWindowsError(GetLastError());
     DeleteFileW(paths.temporary_file.c_str());
     return std::nullopt;
   }

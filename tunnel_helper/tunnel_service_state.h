@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tunnel_helper {
@@ -18,9 +19,9 @@ inline constexpr DWORD kTunnelServicePollIntervalMs = 250;
 inline constexpr DWORD kTunnelServiceWaitTimeoutMs = 15000;
 
 // kTunnelStateRunning when the tunnel service exists and runs, kTunnelStateNotRunning otherwise.
-// A tunnel service that does not exist is not an error. On failure returns kTunnelStateNotRunning
-// and sets `error_text`, which is left alone otherwise.
-[[nodiscard]] std::uint32_t QueryTunnelServiceState(std::string& error_text);
+// A tunnel service that does not exist is not an error. On failure returns nothing and sets
+// `error_text`, which is left alone otherwise.
+[[nodiscard]] std::optional<std::uint32_t> QueryTunnelServiceState(std::string& error_text);
 
 // Queries at once, then every kTunnelServicePollIntervalMs until the state is `wanted` (true) or
 // more than `limit_ms` have passed (false). On false `error_text` holds the most recent query

@@ -55,13 +55,15 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   common::UniqueHandle read_end;
   common::UniqueHandle write_end;
   if (!CreatePipe(read_end.receive(), write_end.receive(), &inheritable, 0)) {
-    result.text = "Failed to create the capture pipe: " + DescribeWindowsError(GetLastError());
+    result.text =
+        "Failed to create the capture pipe: " + common::DescribeWindowsError(GetLastError());
     return result;
   }
   // Only the write end may reach the child: a read end held open there would keep the pipe from
   // ever reporting end of file.
   if (!SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0)) {
-    result.text = "Failed to prepare the capture pipe: " + DescribeWindowsError(GetLastError());
+    result.text =
+        "Failed to prepare the capture pipe: " + common::DescribeWindowsError(GetLastError());
     return result;
   }
 
@@ -82,7 +84,8 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   // Our copy of the write end goes at once, so that end of file means the child's copy is closed.
   write_end.reset();
   if (!created) {
-    result.text = "Failed to start the WireGuard command: " + DescribeWindowsError(create_error);
+    result.text =
+        "Failed to start the WireGuard command: " + common::DescribeWindowsError(create_error);
     return result;
   }
   const common::UniqueHandle process_handle(process.hProcess);

@@ -41,6 +41,7 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace standin {
@@ -66,13 +67,14 @@ struct Exchange {
 std::unique_ptr<ControlServer> ControlServer::Start(Engine& engine, ControlHandler handler) {
   std::unique_ptr<ControlServer> server(new ControlServer(engine, std::move(handler)));
   // Created here, not on the thread, so that the pipe exists once the view does.
-  server->pipe_.reset(CreateNamedPipeW(
+  common::UniqueFileHandle pipe(CreateNamedPipeW(
       kControlPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
       kPipeBufferBytes, kPipeBufferBytes, 0, nullptr));
+  common::UniqueHandle io_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   server->stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  server->io_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!server->pipe_ || !server->stop_event_ || !server->io_event_) return nullptr;
+  if (!pipe || !io_event || !server->stop_event_) return nullptr;
+  server->pipe_.emplace(std::move(pipe), std::move(io_event));
   server->thread_ = std::thread([raw = server.get()] { raw->Serve(); });
   return server;
 }
@@ -82,41 +84,17 @@ ControlServer::~ControlServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-bool ControlServer::WaitForIo(OVERLAPPED& overlapped, DWORD bound_ms, DWORD* bytes) {
-  const HANDLE events[] = {overlapped.hEvent, stop_event_.get()};
-  const DWORD waited = WaitForMultipleObjects(2, events, FALSE, bound_ms);
-  if (waited != WAIT_OBJECT_0) {
-    CancelIoEx(pipe_.get(), &overlapped);
-    GetOverlappedResult(pipe_.get(), &overlapped, bytes, TRUE);  // until the cancel is done
-    SetLastError(ERROR_OPERATION_ABORTED);
-    return false;
-  }
-  return GetOverlappedResult(pipe_.get(), &overlapped, bytes, FALSE) != FALSE;
-}
-
 void ControlServer::Serve() noexcept {
   try {
     while (WaitForSingleObject(stop_event_.get(), 0) == WAIT_TIMEOUT) {
-      OVERLAPPED overlapped = {};
-      overlapped.hEvent = io_event_.get();
-      ResetEvent(io_event_.get());
-      DWORD bytes = 0;
-      bool connected = ConnectNamedPipe(pipe_.get(), &overlapped) != FALSE;
-      if (!connected) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_PIPE_CONNECTED) {
-          connected = true;
-        } else if (error == ERROR_IO_PENDING) {
-          connected = WaitForIo(overlapped, INFINITE, &bytes);  // ends on the stop event
-        }
-      }
-      if (connected) {
+      const common::PipeIoResult connect = pipe_->Connect(stop_event_.get(), nullptr);
+      if (connect.ok) {
         ServeOneClient();
       } else {
         // A client that left before it was served; do not spin on a pipe that keeps failing.
         WaitForSingleObject(stop_event_.get(), 10);
       }
-      DisconnectNamedPipe(pipe_.get());
+      static_cast<void>(pipe_->Disconnect());
     }
   } catch (...) {
     // Nothing may unwind out of the thread; the pipe simply stops being served.
@@ -124,48 +102,24 @@ void ControlServer::Serve() noexcept {
 }
 
 void ControlServer::ServeOneClient() {
+  const HANDLE stop = stop_event_.get();
+  const common::Deadline request_deadline(kClientIoBoundMs);
   std::string request;
   char buffer[4096];
   for (;;) {
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = io_event_.get();
-    ResetEvent(io_event_.get());
-    DWORD bytes = 0;
-    bool complete = ReadFile(pipe_.get(), buffer, sizeof(buffer), nullptr, &overlapped) != FALSE;
-    DWORD error = complete ? ERROR_SUCCESS : GetLastError();
-    if (error == ERROR_IO_PENDING) {
-      complete = WaitForIo(overlapped, kClientIoBoundMs, &bytes);
-      error = complete ? ERROR_SUCCESS : GetLastError();
-    } else {
-      // The count of a read that ended at once also comes from the overlapped result.
-      GetOverlappedResult(pipe_.get(), &overlapped, &bytes, FALSE);
-    }
-    if (!complete && error != ERROR_MORE_DATA) return;
-    request.append(buffer, bytes);
+    const common::PipeIoResult read = pipe_->Read(buffer, sizeof(buffer), request_deadline, stop);
+    if (!read.ok && read.error != ERROR_MORE_DATA) return;
+    request.append(buffer, read.bytes);
     if (request.size() > kMaxRequestBytes) return;
-    if (complete) break;
+    if (read.ok) break;
   }
-
   const std::string answer = Forward(request);
-  OVERLAPPED overlapped = {};
-  overlapped.hEvent = io_event_.get();
-  ResetEvent(io_event_.get());
-  DWORD bytes = 0;
-  if (!WriteFile(pipe_.get(), answer.data(), static_cast<DWORD>(answer.size()), nullptr,
-                 &overlapped) &&
-      GetLastError() != ERROR_IO_PENDING) {
+  const common::Deadline answer_deadline(kClientIoBoundMs);
+  if (!pipe_->Write(answer.data(), static_cast<DWORD>(answer.size()), answer_deadline, stop).ok) {
     return;
   }
-  if (!WaitForIo(overlapped, kClientIoBoundMs, &bytes)) return;
-  // Disconnecting throws away what the client has not read yet: wait (bounded) until it closes.
-  overlapped = {};
-  overlapped.hEvent = io_event_.get();
-  ResetEvent(io_event_.get());
-  char probe = 0;
-  if (!ReadFile(pipe_.get(), &probe, 1, nullptr, &overlapped) &&
-      GetLastError() == ERROR_IO_PENDING) {
-    static_cast<void>(WaitForIo(overlapped, kClientIoBoundMs, &bytes));
-  }
+  // Disconnecting throws away what the client has not read yet.
+  pipe_->WaitForClientToClose(answer_deadline, stop);
 }
 
 std::string ControlServer::Forward(const std::string& request) {

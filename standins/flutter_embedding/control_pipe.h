@@ -6,9 +6,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "common/pipe_io.h"
 #include "common/unique_handle.h"
 #include "standins/flutter_embedding/control_request.h"
 #include "standins/flutter_embedding/engine.h"
@@ -35,14 +37,12 @@ class ControlServer {
       : engine_(engine), handler_(std::move(handler)) {}
   void Serve() noexcept;
   void ServeOneClient();
-  [[nodiscard]] bool WaitForIo(OVERLAPPED& overlapped, DWORD bound_ms, DWORD* bytes);
   std::string Forward(const std::string& request);
 
   Engine& engine_;
   ControlHandler handler_;
-  common::UniqueFileHandle pipe_;
+  std::optional<common::PipeInstance> pipe_;
   common::UniqueHandle stop_event_;
-  common::UniqueHandle io_event_;
   std::thread thread_;
 };
 

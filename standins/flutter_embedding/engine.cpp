@@ -2,29 +2,17 @@
 
 #include <utility>
 
+#include "common/executable_path.h"
+
 namespace standin {
 namespace {
-
-std::wstring ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return L".";
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  return path.substr(0, path.find_last_of(L"\\/"));
-}
 
 // A real engine takes relative bundle paths from the program's folder, not the working folder.
 std::wstring Resolve(const wchar_t* path) {
   const std::wstring given = path == nullptr ? L"" : path;
   const bool absolute = (given.size() >= 2 && given[1] == L':') ||
                         (!given.empty() && (given[0] == L'\\' || given[0] == L'/'));
-  return absolute ? given : ProgramFolder() + L"\\" + given;
+  return absolute ? given : common::ExecutableFolder() + L"\\" + given;
 }
 
 bool IsFolder(const std::wstring& path) {

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "common/windows_error.h"
 #include "standins/flutter_embedding/standin_api.h"
 #include "standins/flutter_embedding/wire_value.h"
 
@@ -24,19 +25,8 @@ bool HasLaunchableScheme(const std::string& url) {
   return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
-std::wstring Utf8ToWide(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
-                                         static_cast<int>(text.size()), nullptr, 0);
-  if (length <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                      wide.data(), length);
-  return wide;
-}
-
 bool Launch(const std::string& url) {
-  const std::wstring wide = Utf8ToWide(url);
+  const std::wstring wide = common::Utf8ToWide(url);
   if (wide.empty()) return false;
   const auto result = reinterpret_cast<INT_PTR>(
       ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr, nullptr, SW_SHOWNORMAL));

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "common/executable_path.h"
 #include "common/file_bytes.h"
 #include "standins/wireguard/output.h"
 
@@ -50,16 +51,14 @@ void Apply(std::string_view key, std::string_view value, StandInDirectives& dire
     directives.start_delay_ms = ToNumber(value);
   } else if (key == "uninstall-action") {
     directives.uninstall_action = value == "keep"          ? UninstallAction::kKeep
-                                 : value == "delete-only" ? UninstallAction::kDeleteOnly
-                                                          : UninstallAction::kRemove;
+                                  : value == "delete-only" ? UninstallAction::kDeleteOnly
+                                                           : UninstallAction::kRemove;
   } else if (key == "uninstall-exit") {
     directives.uninstall_exit = ToNumber(value);
   } else if (key == "uninstall-output") {
     directives.uninstall_output.emplace_back(value);
   }
 }
-
-}  // namespace
 
 StandInDirectives ParseDirectives(std::string_view text) {
   StandInDirectives directives;
@@ -73,9 +72,11 @@ StandInDirectives ParseDirectives(std::string_view text) {
   return directives;
 }
 
+}  // namespace
+
 StandInDirectives ReadDirectives() {
   const std::optional<std::string> text =
-      common::ReadWholeFile(OwnDirectory() + L"\\" + kDirectivesFileName);
+      common::ReadWholeFile(common::ExecutableFolder() + L"\\" + kDirectivesFileName);
   return text ? ParseDirectives(*text) : StandInDirectives{};
 }
 

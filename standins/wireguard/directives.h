@@ -41,8 +41,6 @@ struct StandInDirectives {
 
 inline constexpr wchar_t kDirectivesFileName[] = L"standin-directives.txt";
 
-StandInDirectives ParseDirectives(std::string_view text);
-
 // The directives of the file beside the program; the defaults when there is none.
 StandInDirectives ReadDirectives();
 

@@ -3,26 +3,12 @@
 #include <atomic>
 #include <thread>
 
+#include "common/executable_path.h"
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 
 namespace wireguard_standin {
-
-namespace {
-
-bool WriteAll(HANDLE handle, std::string_view bytes) {
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written == 0) {
-      return false;
-    }
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
-
-}  // namespace
 
 void WriteStandard(DWORD which, std::string_view text) {
   const HANDLE handle = GetStdHandle(which);
@@ -35,7 +21,7 @@ void WriteStandard(DWORD which, std::string_view text) {
       ExitProcess(kOutputStalledExitCode);
     }
   });
-  WriteAll(handle, text);
+  static_cast<void>(common::WriteAll(handle, text));
   SetEvent(done.get());
   watchdog.join();
 }
@@ -49,23 +35,6 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-std::wstring OwnDirectory() {
-  const std::wstring path = OwnPath();
-  return path.substr(0, path.find_last_of(L'\\'));
-}
-
 void AppendRunLog(int argc, wchar_t** argv) {
   std::string line;
   for (int index = 1; index < argc; ++index) {
@@ -76,10 +45,10 @@ void AppendRunLog(int argc, wchar_t** argv) {
   }
   line += "\r\n";
   const common::UniqueFileHandle log(CreateFileW(
-      (OwnDirectory() + L"\\wireguard-runs.log").c_str(), FILE_APPEND_DATA,
+      (common::ExecutableFolder() + L"\\wireguard-runs.log").c_str(), FILE_APPEND_DATA,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (log) {
-    WriteAll(log.get(), line);
+    static_cast<void>(common::WriteAll(log.get(), line));
   }
 }
 

@@ -26,8 +26,4 @@ std::string JoinLines(const std::vector<std::string>& lines);
 // name, UTF-8, separated by tabs. Tests read it to see which runs happened and with what.
 void AppendRunLog(int argc, wchar_t** argv);
 
-// The stand-in's own program file, and the folder it lies in.
-std::wstring OwnPath();
-std::wstring OwnDirectory();
-
 }  // namespace wireguard_standin

@@ -1,5 +1,6 @@
 #include "standins/wireguard/tunnel_install.h"
 
+#include "common/executable_path.h"
 #include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
@@ -19,7 +20,7 @@ DWORD Fail(const std::string& line, DWORD exit_code = 1) {
 }
 
 DWORD FailWithError(const std::string& sentence, DWORD error) {
-  return Fail(sentence + ": " + tunnel_helper::DescribeWindowsError(error));
+  return Fail(sentence + ": " + common::DescribeWindowsError(error));
 }
 
 bool WaitUntilStopped(SC_HANDLE service) {
@@ -71,8 +72,8 @@ DWORD InstallTunnelService(const std::wstring& config_path) {
 
   const std::wstring tunnel_name = TunnelNameOfConfig(config_path);
   const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
-  const std::wstring command_line =
-      L"\"" + OwnPath() + L"\" " + kTunnelServiceSwitch + L" \"" + config_path + L"\"";
+  const std::wstring command_line = L"\"" + common::ExecutablePath() + L"\" " +
+                                    kTunnelServiceSwitch + L" \"" + config_path + L"\"";
   const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT | SC_MANAGER_CREATE_SERVICE));
   if (!manager) {
@@ -104,9 +105,8 @@ DWORD UninstallTunnelService(const std::wstring& tunnel_name) {
     return FailWithError("Unable to open the service manager", GetLastError());
   }
   const std::wstring service_name = kTunnelServicePrefix + tunnel_name;
-  const common::UniqueServiceHandle service(
-      OpenServiceW(manager.get(), service_name.c_str(),
-                   SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+  const common::UniqueServiceHandle service(OpenServiceW(
+      manager.get(), service_name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
   if (!service) {
     const DWORD open_error = GetLastError();
     if (open_error == ERROR_SERVICE_DOES_NOT_EXIST) {

@@ -8,7 +8,6 @@
 
 #include <string>
 
-#include "app/auth_queue_lock.h"
 #include "app/shared_auth_callbacks.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -8,8 +8,6 @@
 
 #include "app/app_channel.h"
 #include "app/auth_callback_queue.h"
-#include "app/auth_queue_file.h"
-#include "app/auth_queue_lock.h"
 #include "app/shared_auth_callbacks.h"
 #include "common/file_bytes.h"
 #include "tests/flutter_glue/glue_test_support.h"

@@ -8,7 +8,8 @@
 
 namespace {
 
-using common::EncodeHelperRequest;
+using common::HelperRequest;
+using common::ReceivedHelperResponse;
 using flutter::EncodableMap;
 using glue_test::Answer;
 using glue_test::EncodableValue;
@@ -17,9 +18,9 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
   static constexpr char kConfig[] = "[Interface]\r\nPrivateKey = \"k\\ey\"\n\t\xc3\xa9\0end";
   const std::string config(kConfig, sizeof(kConfig) - 1);
   const std::string why = "Failed to install the tunnel service.\n\nwireguard.exe said \"no\".";
-  const app::HelperResponse ok{.ok = true, .message = "Ignored.", .statusRaw = std::nullopt};
-  const app::HelperResponse failed{.ok = false, .message = why, .statusRaw = 3};
-  const app::HelperResponse running{.ok = true, .message = "", .statusRaw = 3};
+  const ReceivedHelperResponse ok{.ok = true, .message = "Ignored.", .statusRaw = std::nullopt};
+  const ReceivedHelperResponse failed{.ok = false, .message = why, .statusRaw = 3};
+  const ReceivedHelperResponse running{.ok = true, .message = "", .statusRaw = 3};
   const auto config_map = [](EncodableValue key, EncodableValue value) {
     return std::optional<EncodableValue>(EncodableMap{{key, value}});
   };
@@ -27,13 +28,14 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
   // Keys other than "config" are ignored, and "stop" and "status" ignore their arguments.
   const EncodableValue args =
       EncodableMap{{EncodableValue("config"), config}, {1, {}}, {EncodableValue("x"), 7}};
-  const std::string start = EncodeHelperRequest("start", config);
-  const std::string stop = EncodeHelperRequest("stop"), status = EncodeHelperRequest("status");
+  const HelperRequest start{.command = "start", .config = config};
+  const HelperRequest stop{.command = "stop", .config = {}};
+  const HelperRequest status{.command = "status", .config = {}};
   const Answer bad_args = Answer::Error("bad_args", "Missing config");
   // The method, its arguments (nullopt: none at all), the service's response, the request sent
   // (nullopt: none), the answer.
-  const std::tuple<const char*, std::optional<EncodableValue>, app::HelperResponse,
-                   std::optional<std::string>, Answer>
+  const std::tuple<const char*, std::optional<EncodableValue>, ReceivedHelperResponse,
+                   std::optional<HelperRequest>, Answer>
       cases[] = {
           {"start", std::nullopt, ok, std::nullopt, bad_args},
           {"start", EncodableValue(config), ok, std::nullopt, bad_args},
@@ -51,14 +53,14 @@ TEST(TunnelChannel, EachCallSendsAtMostOneRequestAndIsAnsweredOnce) {
       };
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     const auto& [method, arguments, response, request, answer] = cases[i];
-    std::vector<std::string> requests;
+    std::vector<HelperRequest> requests;
     auto answers = std::make_shared<std::vector<Answer>>();
     app::HandleTunnelMethodCallWith(
-        [&](std::string_view sent) { return requests.emplace_back(sent), std::get<2>(cases[i]); },
+        [&](const HelperRequest& sent) { return requests.push_back(sent), std::get<2>(cases[i]); },
         flutter::MethodCall<>(method,
                               arguments ? std::make_unique<EncodableValue>(*arguments) : nullptr),
         std::make_unique<glue_test::RecordingResult>(answers));
-    EXPECT_EQ(requests, request ? std::vector{*request} : std::vector<std::string>{}) << i;
+    EXPECT_EQ(requests, request ? std::vector{*request} : std::vector<HelperRequest>{}) << i;
     EXPECT_EQ(*answers, std::vector{answer}) << i;
     EXPECT_EQ(answers.use_count(), 1) << i << ": the result is gone before the call returns";
   }

@@ -68,19 +68,31 @@ TEST(FindJsonField, ReadsTheFirstValueOfTheRightKind) {
     EXPECT_EQ(FindJsonIntField(text, "statusRaw"), value) << text;
 }
 
-TEST(EncodeHelperMessages, WriteCompactFieldsInOrderThatTheOtherSideReads) {
+TEST(HelperProtocol, EachEndReadsWhatTheOtherWrote) {
   const std::string config = "[Interface]\r\nPrivateKey = k\0ey\xff\n\"\\"s;
-  EXPECT_EQ(EncodeHelperRequest("status"), R"({"command":"status"})");
-  EXPECT_EQ(EncodeHelperRequest("start", ""), R"({"command":"start","config":""})");
-  EXPECT_EQ(FindJsonStringField(EncodeHelperRequest("start", config), "config"), config);
+  EXPECT_EQ(EncodeHelperRequest({.command = "status", .config = {}}), R"({"command":"status"})");
+  EXPECT_EQ(EncodeHelperRequest({.command = "start", .config = ""}),
+            R"({"command":"start","config":""})");
+  for (const HelperRequest& request : {HelperRequest{.command = "start", .config = config},
+                                       HelperRequest{.command = "stop", .config = {}}}) {
+    EXPECT_EQ(DecodeHelperRequest(EncodeHelperRequest(request)), request);
+  }
+  EXPECT_EQ(DecodeHelperRequest(R"({"config":"x","command":5})"), std::nullopt);
 
-  const std::pair<tunnel_helper::HelperResponse, std::string> responses[] = {
+  const std::pair<HelperResponse, std::string> responses[] = {
       {{.ok = true, .message = "", .statusRaw = 0}, R"({"ok":true,"statusRaw":0})"},
       {{.ok = true, .message = "", .statusRaw = {}}, R"({"ok":true})"},
       {{.ok = false, .message = "Bad \"x\"\n", .statusRaw = 4294967295u},
        R"({"ok":false,"message":"Bad \"x\"\n","statusRaw":4294967295})"},
   };
-  for (const auto& [response, text] : responses) EXPECT_EQ(EncodeHelperResponse(response), text);
+  for (const auto& [response, text] : responses) {
+    EXPECT_EQ(EncodeHelperResponse(response), text);
+    const std::optional<ReceivedHelperResponse> read = DecodeHelperResponse(text);
+    ASSERT_TRUE(read) << text;
+    EXPECT_EQ(read->message, response.message);
+    EXPECT_EQ(read->statusRaw.has_value(), response.statusRaw.has_value());
+  }
+  EXPECT_EQ(DecodeHelperResponse(R"({"ok":1,"message":"m"})"), std::nullopt);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 using namespace std::string_literals;
 
 TEST(DescribeWindowsError, GivesTheSystemTextTrimmedOrElseTheNumber) {
-  for (const auto describe : {&tunnel_helper::DescribeWindowsError, &app::DescribeWindowsError}) {
+  for (const auto describe : {&DescribeWindowsError, &DescribeWindowsErrorKeepingBlanks}) {
     // Wine's wording differs from Windows': look at the shape of the text, not its words.
     const std::string denied = describe(ERROR_ACCESS_DENIED);
     EXPECT_TRUE(denied.size() > 1 && denied.back() == '.' && !denied.starts_with("Windows"))
@@ -30,9 +30,11 @@ TEST(DescribeWindowsError, GivesTheSystemTextTrimmedOrElseTheNumber) {
       {std::nullopt, "Windows error 5", "Windows error 5"},
   };
   for (const auto& [text, service, app] : cases) {
-    EXPECT_EQ(tunnel_helper::DescribeSystemErrorText(text, 5), service);
-    EXPECT_EQ(app::DescribeSystemErrorText(text, 5), app);
+    EXPECT_EQ(DescribeSystemErrorText(text, 5), service);
+    EXPECT_EQ(DescribeSystemErrorTextKeepingBlanks(text, 5), app);
   }
+  EXPECT_EQ(SystemCategoryMessage(ERROR_ACCESS_DENIED), DescribeWindowsError(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(SystemCategoryMessage(0x2000FFFFu), "unknown error");
 }
 
 bool IsOpen(HANDLE handle) {

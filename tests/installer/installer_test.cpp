@@ -80,9 +80,9 @@ std::string MachineState() {
                             service->display_name + L"|" + service->description);
 }
 
-app::HelperResponse SendThroughService(std::string_view command,
-                                       std::optional<std::string> config = {}) {
-  return app::SendHelperRequest(common::EncodeHelperRequest(command, config));
+common::ReceivedHelperResponse SendThroughService(std::string command,
+                                                  std::optional<std::string> config = {}) {
+  return app::SendHelperRequest({.command = std::move(command), .config = std::move(config)});
 }
 
 // Each test starts on a machine without ZEQ VPN and leaves one, also when it fails.
@@ -140,7 +140,7 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
 
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState,
             DWORD{SERVICE_RUNNING});
-  const app::HelperResponse status = SendThroughService("status");
+  const common::ReceivedHelperResponse status = SendThroughService("status");
   EXPECT_TRUE(status.ok) << status.message;
   EXPECT_EQ(status.statusRaw, 0);
 }
@@ -153,7 +153,8 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
   ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
   ASSERT_TRUE(RunSetup());
   const std::string once = MachineState();
-  const app::HelperResponse started = SendThroughService("start", tunnel_test::TunnelConfig());
+  const common::ReceivedHelperResponse started =
+      SendThroughService("start", tunnel_test::TunnelConfig());
   ASSERT_TRUE(started.ok) << started.message;
   const DWORD first_process = test_support::QueryService(common::kHelperServiceName).dwProcessId;
 

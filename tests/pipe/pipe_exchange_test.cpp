@@ -28,13 +28,15 @@ class PipeExchangeTest : public pipe_test::HelperServiceTest {};
 TEST_F(PipeExchangeTest, RequestsUpToTheLimitAndOneByteMore) {
   for (const std::size_t size : {40u, 4097u, 10000u, 73728u, 73729u, 300000u}) {
     const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
-    const app::HelperResponse response = app::SendHelperRequest(request);
+    const common::ReceivedHelperResponse response = app::SendHelperMessage(request);
     EXPECT_EQ(response.message,
               size <= 73728 ? Fingerprint(request) : "Request exceeded the maximum supported size.")
         << size;
   }
   // An empty request goes out as one empty message and is answered, not left waiting.
-  EXPECT_EQ(app::SendHelperRequest("").message, "Received an empty request.");
+  EXPECT_EQ(app::SendHelperMessage("").message, "Received an empty request.");
+  EXPECT_EQ(app::SendHelperMessage(R"({"config":"x"})").message,
+            "Missing command for the tunnel helper.");
 }
 
 // Only the first message is the request; what the client writes after it (a second message, or
@@ -63,14 +65,14 @@ TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
   const common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
   ASSERT_TRUE(silent);
   const std::string request = EchoRequestOfSize(80);
-  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+  EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
   std::string error;
   EXPECT_FALSE(app::ReadPipeMessage(silent.get(), 1000, &error).has_value());
   EXPECT_EQ(error.rfind("Failed to read from the tunnel helper pipe: ", 0), 0u) << error;
 
-  EXPECT_EQ(app::SendHelperRequest(common::EncodeHelperRequest("respond", "131073")).message,
+  EXPECT_EQ(app::SendHelperRequest({.command = "respond", .config = "131073"}).message,
             "Tunnel helper response exceeded the maximum supported size.");
-  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+  EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
 }
 
 // Clients that connect and say nothing, again and again, each lose the one instance within a
@@ -87,15 +89,17 @@ TEST_F(PipeExchangeTest, SilentClientsReconnectingAtOnceDoNotDenyThePipe) {
                                                         OPEN_EXISTING, 0, nullptr));
         char answer[512];
         DWORD read = 0;
-        if (!pipe) WaitNamedPipeW(common::kHelperPipeName, 1000);
-        else ReadFile(pipe.get(), answer, sizeof(answer), &read, nullptr);  // Until cut off.
+        if (!pipe)
+          WaitNamedPipeW(common::kHelperPipeName, 1000);
+        else
+          ReadFile(pipe.get(), answer, sizeof(answer), &read, nullptr);  // Until cut off.
       }
     });
   }
   std::string failures;
   for (unsigned i = 0; i < 20; ++i) {
     const std::string request = EchoRequestOfSize(60, i);
-    const std::string message = app::SendHelperRequest(request).message;
+    const std::string message = app::SendHelperMessage(request).message;
     if (message != Fingerprint(request)) failures += message + "\n";
   }
   stop = true;
@@ -106,12 +110,12 @@ TEST_F(PipeExchangeTest, SilentClientsReconnectingAtOnceDoNotDenyThePipe) {
 // Running out of memory in the handler or while encoding its answer costs that one request only.
 TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) {
   for (const char* request : {R"({"command":"throw"})", R"({"command":"fail-encode"})"}) {
-    EXPECT_EQ(app::SendHelperRequest(request).message,
+    EXPECT_EQ(app::SendHelperMessage(request).message,
               "The tunnel helper could not carry out the request.")
         << request;
   }
   const std::string request = EchoRequestOfSize(70);
-  EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request));
+  EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
 }
 
 // A client started right after the service (as the app at logon) waits while the service starts
@@ -122,10 +126,10 @@ TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
     ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
     ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
     const std::string request = EchoRequestOfSize(50, round);
-    EXPECT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "round " << round;
+    EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "round " << round;
   }
   ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  const app::HelperResponse stopped = app::SendHelperRequest(R"({"command":"status"})");
+  const common::ReceivedHelperResponse stopped = app::SendHelperMessage(R"({"command":"status"})");
   EXPECT_FALSE(stopped.ok);
   EXPECT_EQ(stopped.message, kUnavailable);
 }
@@ -135,7 +139,7 @@ TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
 TEST_F(PipeExchangeTest, RequestsInARowAndFromFourClientsAtOnce) {
   for (unsigned i = 0; i < 300; ++i) {
     const std::string request = EchoRequestOfSize(40 + i % 300, i);
-    ASSERT_EQ(app::SendHelperRequest(request).message, Fingerprint(request)) << "request " << i;
+    ASSERT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "request " << i;
   }
   std::vector<std::string> failures(4);
   std::vector<std::thread> clients;
@@ -143,7 +147,7 @@ TEST_F(PipeExchangeTest, RequestsInARowAndFromFourClientsAtOnce) {
     clients.emplace_back([client, &failures] {
       for (unsigned i = 0; i < 75 && failures[client].empty(); ++i) {
         const std::string request = EchoRequestOfSize(40 + i * 7, client * 1000 + i);
-        const app::HelperResponse response = app::SendHelperRequest(request);
+        const common::ReceivedHelperResponse response = app::SendHelperMessage(request);
         if (response.message != Fingerprint(request)) failures[client] = response.message;
       }
     });

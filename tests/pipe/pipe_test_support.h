@@ -35,19 +35,20 @@ class HelperServiceTest : public ::testing::Test {
   std::wstring program_;
 };
 
-// The test service's answer to an "echo" of `request`.
+// The test service's answer to an "echo" of `request`, the request as it reads it.
 inline std::string EchoOf(const std::string& request) {
-  return R"({"ok":true,"message":")" + Fingerprint(request) + "\"}";
+  const std::optional<common::HelperRequest> read = common::DecodeHelperRequest(request);
+  return R"({"ok":true,"message":")" + Fingerprint(common::EncodeHelperRequest(*read)) + "\"}";
 }
 
 // An "echo" request of exactly `size` bytes whose config varies with `seed`.
 inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
-  const std::size_t frame = common::EncodeHelperRequest("echo", "").size();
+  const std::size_t frame = common::EncodeHelperRequest({.command = "echo", .config = ""}).size();
   std::string config(size > frame ? size - frame : 0, 'a');
   for (std::size_t i = 0; i < config.size(); ++i) {
     config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);  // Nothing that needs escaping.
   }
-  return common::EncodeHelperRequest("echo", config);
+  return common::EncodeHelperRequest({.command = "echo", .config = config});
 }
 
 // A client that talks to the pipe by hand, as a misbehaving or foreign client would.

@@ -89,7 +89,7 @@ TEST(InterpretHelperResponse, FoldsEveryAnswerIntoOneShape) {
       {R"({"ok":true,"statusRaw":-1})", true, "", -1},
   };
   for (const auto& c : cases) {
-    const app::HelperResponse response = app::InterpretHelperResponse(c.answer);
+    const common::ReceivedHelperResponse response = app::InterpretHelperResponse(c.answer);
     EXPECT_EQ(response.ok, c.ok) << c.answer;
     EXPECT_EQ(response.message, c.message) << c.answer;
     EXPECT_EQ(response.statusRaw, c.status) << c.answer;

@@ -50,10 +50,10 @@ TEST_F(ServiceHostTest, AStopServesConnectedClientsToTheEnd) {
   const common::UniqueHandle sleeping(
       CreateEventW(nullptr, TRUE, FALSE, pipe_test::kSleepingEvent));
   ASSERT_TRUE(sleeping);
-  app::HelperResponse slow;
+  common::ReceivedHelperResponse slow;
   {
     std::thread client(
-        [&slow] { slow = app::SendHelperRequest(common::EncodeHelperRequest("sleep", "1500")); });
+        [&slow] { slow = app::SendHelperRequest({.command = "sleep", .config = "1500"}); });
     const DWORD began = WaitForSingleObject(sleeping.get(), 10000);
     const DWORD stop = SendServiceControl(kHelperServiceName, SERVICE_CONTROL_STOP);
     const SERVICE_STATUS_PROCESS pending = QueryService(kHelperServiceName);
@@ -109,18 +109,18 @@ TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
   {
     test_support::PipeSquatter squatter(kHelperPipeName);
     ASSERT_TRUE(squatter.valid());
-    EXPECT_EQ(app::SendHelperRequest(R"({"command":"secret"})").message, kNotOurService);
+    EXPECT_EQ(app::SendHelperMessage(R"({"command":"secret"})").message, kNotOurService);
     EXPECT_EQ(squatter.Received(), "");
     squatter.ListenAgain();
 
     ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
-    EXPECT_EQ(app::SendHelperRequest(R"({"command":"secret"})").message, kNotOurService);
+    EXPECT_EQ(app::SendHelperMessage(R"({"command":"secret"})").message, kNotOurService);
     EXPECT_EQ(squatter.Received(), "");
   }
   const std::string request = pipe_test::EchoRequestOfSize(64);
-  app::HelperResponse served;
+  common::ReceivedHelperResponse served;
   EXPECT_TRUE(
-      test_support::PollUntil([&] { return (served = app::SendHelperRequest(request)).ok; }, 5000))
+      test_support::PollUntil([&] { return (served = app::SendHelperMessage(request)).ok; }, 5000))
       << served.message;
   EXPECT_EQ(served.message, pipe_test::Fingerprint(request));
 }
@@ -131,9 +131,9 @@ TEST_F(ServiceHostTest, AServerThatCannotBeCheckedIsNotTrustedAndTheClientSaysWh
   ASSERT_EQ(test_support::RemoveService(kHelperServiceName), "");
   test_support::PipeSquatter squatter(kHelperPipeName);
   ASSERT_TRUE(squatter.valid());
-  EXPECT_EQ(app::SendHelperRequest(R"({"command":"secret"})").message,
+  EXPECT_EQ(app::SendHelperMessage(R"({"command":"secret"})").message,
             "Couldn't verify the ZEQ VPN tunnel helper service: " +
-                app::DescribeWindowsError(ERROR_SERVICE_DOES_NOT_EXIST));
+                common::DescribeWindowsErrorKeepingBlanks(ERROR_SERVICE_DOES_NOT_EXIST));
   EXPECT_EQ(squatter.Received(), "");
 }
 

@@ -37,13 +37,13 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
-tunnel_helper::HelperResponse AnswerForTests(std::string_view request) {
-  const std::string command = common::FindJsonStringField(request, "command").value_or("");
-  const std::string config = common::FindJsonStringField(request, "config").value_or("");
-  tunnel_helper::HelperResponse response;
+common::HelperResponse AnswerForTests(const common::HelperRequest& request) {
+  const std::string& command = request.command;
+  const std::string config = request.config.value_or("");
+  common::HelperResponse response;
   response.ok = true;
   if (command == "echo") {
-    response.message = pipe_test::Fingerprint(request);
+    response.message = pipe_test::Fingerprint(common::EncodeHelperRequest(request));
   } else if (command == "sleep") {
     const common::UniqueHandle sleeping(
         OpenEventW(EVENT_MODIFY_STATE, FALSE, pipe_test::kSleepingEvent));

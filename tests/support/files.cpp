@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/executable_path.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tests/support/wait.h"
@@ -49,11 +50,7 @@ bool RunUnixProgram(const wchar_t* program, std::wstring command_line, Condition
 
 }  // namespace
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return ParentOf(program);
-}
+std::wstring ProgramFolder() { return common::ExecutableFolder(); }
 
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -62,8 +59,9 @@ std::wstring ProgramFolder() {
   if (!file ||
       !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
       written != bytes.size()) {
-    return ::testing::AssertionFailure() << "writing " << common::WideToUtf8(path) << ": "
-                                         << app::DescribeWindowsError(GetLastError());
+    return ::testing::AssertionFailure()
+           << "writing " << common::WideToUtf8(path) << ": "
+           << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
   }
   return ::testing::AssertionSuccess();
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
@@ -101,15 +102,7 @@ std::string RemoveService(const std::wstring& name) {
 }
 
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
-  SERVICE_STATUS_PROCESS status{};
-  const common::UniqueServiceHandle service = OpenNamedService(name);
-  DWORD needed = 0;
-  if (!service ||
-      !QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                            sizeof(status), &needed)) {
-    return SERVICE_STATUS_PROCESS{};
-  }
-  return status;
+  return common::LookUpServiceStatus(name.c_str()).status.value_or(SERVICE_STATUS_PROCESS{});
 }
 
 std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name) {

@@ -36,14 +36,14 @@ const std::vector<std::string> kUninstallRun = {"/uninstalltunnelservice", "davi
 const std::vector<std::string> kInstallRun = {"/installtunnelservice",
                                               "C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"};
 
-std::string Respond(std::string_view request) {
+std::string Respond(const common::HelperRequest& request) {
   return common::EncodeHelperResponse(RunTunnelCommand(request));
 }
 std::string Start(std::string_view config) {
-  return Respond(common::EncodeHelperRequest("start", config));
+  return Respond({.command = "start", .config = std::string(config)});
 }
-std::string Stop() { return Respond(R"({"command":"stop"})"); }
-std::string Status() { return Respond(R"({"command":"status"})"); }
+std::string Stop() { return Respond({.command = "stop", .config = {}}); }
+std::string Status() { return Respond({.command = "status", .config = {}}); }
 std::string Failure(std::string_view message) {
   return common::EncodeHelperResponse(common::MakeFailureResponse(std::string(message)));
 }
@@ -55,17 +55,16 @@ TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
   std::string largest = TunnelConfig("# ");
   largest.resize(65537, 'p');
   const struct {
-    std::string request;
+    common::HelperRequest request;
     const char* message;
   } cases[] = {
-      {"", "Missing command for the tunnel helper."},
-      {R"({"command":"Start"})", "Unsupported tunnel helper command."},
-      {R"({"command":"start"})", "Missing WireGuard config for the tunnel helper."},
-      {R"({"command":"start","config":""})", "Missing WireGuard config for the tunnel helper."},
-      {common::EncodeHelperRequest("start", largest),
+      {{.command = "Start", .config = {}}, "Unsupported tunnel helper command."},
+      {{.command = "start", .config = {}}, "Missing WireGuard config for the tunnel helper."},
+      {{.command = "start", .config = ""}, "Missing WireGuard config for the tunnel helper."},
+      {{.command = "start", .config = largest},
        "WireGuard config exceeded the maximum supported size."},
   };
-  for (const auto& c : cases) EXPECT_EQ(Respond(c.request), Failure(c.message)) << c.request;
+  for (const auto& c : cases) EXPECT_EQ(Respond(c.request), Failure(c.message)) << c.message;
   EXPECT_FALSE(test_support::PathExists(tunnel_test::kProductDataDirectory));
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
 }
@@ -163,8 +162,8 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns
   const test_support::ProcessRun tried =
       test_support::RunProcess(L"\"" + std::wstring(kWireGuardExe) + L"\"");
   ASSERT_FALSE(tried.started);
-  const std::string not_started =
-      Failure("Failed to start the WireGuard command: " + DescribeWindowsError(tried.start_error));
+  const std::string not_started = Failure("Failed to start the WireGuard command: " +
+                                          common::DescribeWindowsError(tried.start_error));
   EXPECT_EQ(Stop(), not_started);
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(Start(TunnelConfig()), not_started);

@@ -18,7 +18,6 @@
 #include "tests/support/files.h"
 #include "tests/tunnel_helper/tunnel_test_support.h"
 #include "tunnel_helper/store_security.h"
-#include "tunnel_helper/system_category_message.h"
 
 namespace tunnel_helper {
 namespace {
@@ -36,7 +35,7 @@ class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
  protected:
   void SetUp() override {
     CleanMachineTest::SetUp();
-    DWORD error = ERROR_SUCCESS;
+    std::string error;
     std::optional<ConfigStorePaths> paths = ResolveConfigStorePaths(error);
     ASSERT_TRUE(paths.has_value()) << error;
     paths_ = std::move(*paths);
@@ -145,9 +144,10 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
     c.plant();
     const std::wstring outside_sddl = FileSddl(outside);
     // Whoever opened the folder before may keep the handle; it must not reach the new config.
-    const common::UniqueFileHandle held(CreateFileW(
-        kConfigDirectory, READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE |
-        FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const common::UniqueFileHandle held(
+        CreateFileW(kConfigDirectory, READ_CONTROL | WRITE_DAC,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 
     std::string error;
     ASSERT_TRUE(Write(tunnel_test::TunnelConfig(), error)) << error;
@@ -245,11 +245,6 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   ASSERT_TRUE(SetSecurityDescriptorOwner(&no_dacl, administrators, FALSE));
   ASSERT_TRUE(SetSecurityDescriptorDacl(&no_dacl, TRUE, nullptr, FALSE));
   EXPECT_FALSE(IsTrustedStoreDescriptor(&no_dacl, kFolder, account.get()));
-}
-
-TEST(SystemCategoryMessage, SystemTextWithoutTrailingSpaceOrUnknownError) {
-  EXPECT_EQ(SystemCategoryMessage(ERROR_ACCESS_DENIED), DescribeWindowsError(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(SystemCategoryMessage(0x2000FFFFu), "unknown error");
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ TEST_F(TunnelServiceStateTest, AServiceThatIsStillStartingIsWaitedFor) {
   EXPECT_EQ(error, "WireGuard tunnel service did not reach the running state.");
   EXPECT_GE(ElapsedSince(start), 600u);
   EXPECT_TRUE(WaitForTunnelServiceState(kTunnelStateRunning, 10000, error));
-  EXPECT_EQ(QueryTunnelServiceState(error), 3u);
+  EXPECT_EQ(QueryTunnelServiceState(error), kTunnelStateRunning);
 }
 
 TEST(TunnelWaitLimitPassed, ElapsedTimeSurvivesTheTickCounterWrapping) {

@@ -55,7 +55,7 @@ void SetStandInDirectives(std::string_view directives) {
   const std::wstring built = test_support::ProgramFolder() + L"\\wireguard.exe";
   if (!CopyFileW(built.c_str(), path.c_str(), FALSE)) {
     return ::testing::AssertionFailure()
-           << "copying the stand-in: " << app::DescribeWindowsError(GetLastError());
+           << "copying the stand-in: " << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
   }
   return ::testing::AssertionSuccess();
 }
@@ -63,7 +63,8 @@ void SetStandInDirectives(std::string_view directives) {
 std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path) {
   // One line per run, its arguments separated by tabs.
   const std::string log =
-      common::ReadWholeFile(test_support::ParentOf(exe_path) + L"\\wireguard-runs.log").value_or("");
+      common::ReadWholeFile(test_support::ParentOf(exe_path) + L"\\wireguard-runs.log")
+          .value_or("");
   std::vector<std::vector<std::string>> runs;
   for (std::size_t start = 0; start < log.size();) {
     const std::size_t end = std::min(log.find("\r\n", start), log.size());

@@ -77,7 +77,7 @@ TEST_F(WireGuardRunnerTest, AProgramThatCannotStartAndEveryHandleClosed) {
     EXPECT_FALSE(missing.started);
     EXPECT_EQ(missing.exitCode, static_cast<DWORD>(ERROR_GEN_FAILURE));
     EXPECT_EQ(missing.text, "Failed to start the WireGuard command: " +
-                                DescribeWindowsError(ERROR_FILE_NOT_FOUND));
+                                common::DescribeWindowsError(ERROR_FILE_NOT_FOUND));
   }
   DWORD after = 0;
   ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));

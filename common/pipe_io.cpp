@@ -1,10 +1,8 @@
-#include "tunnel_helper/pipe_io.h"
+#include "common/pipe_io.h"
 
 #include <utility>
 
-#include "common/helper_protocol.h"
-
-namespace tunnel_helper {
+namespace common {
 
 Deadline::Deadline(DWORD milliseconds_from_now) noexcept
     : end_(GetTickCount64() + milliseconds_from_now) {}
@@ -14,7 +12,7 @@ DWORD Deadline::RemainingMs() const noexcept {
   return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
 }
 
-PipeInstance::PipeInstance(common::UniqueFileHandle pipe, common::UniqueHandle event) noexcept
+PipeInstance::PipeInstance(UniqueFileHandle pipe, UniqueHandle event) noexcept
     : pipe_(std::move(pipe)), event_(std::move(event)) {}
 
 void PipeInstance::Prepare() noexcept {
@@ -72,7 +70,7 @@ PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) no
   const BOOL connected = ConnectNamedPipe(pipe_.get(), &overlapped_);
   const DWORD error = GetLastError();
   // Clients can find the instance only from here on (Wine reports no pipe at all before).
-  SetEvent(listening_event);
+  if (listening_event != nullptr) SetEvent(listening_event);
   if (connected) {
     return {.ok = true, .error = ERROR_SUCCESS, .bytes = 0};
   }
@@ -88,30 +86,32 @@ PipeIoResult PipeInstance::Connect(HANDLE stop_event, HANDLE listening_event) no
   return Finish(FALSE, nullptr, stop_event);
 }
 
-PipeIoResult PipeInstance::Read(void* buffer, DWORD size, const Deadline& deadline) noexcept {
+PipeIoResult PipeInstance::Read(void* buffer, DWORD size, const Deadline& deadline,
+                                HANDLE stop_event) noexcept {
   Prepare();
   const BOOL started = ReadFile(pipe_.get(), buffer, size, nullptr, &overlapped_);
-  return Finish(started, &deadline, nullptr);
+  return Finish(started, &deadline, stop_event);
 }
 
-PipeIoResult PipeInstance::Write(const void* data, DWORD size, const Deadline& deadline) noexcept {
+PipeIoResult PipeInstance::Write(const void* data, DWORD size, const Deadline& deadline,
+                                 HANDLE stop_event) noexcept {
   Prepare();
   const BOOL started = WriteFile(pipe_.get(), data, size, nullptr, &overlapped_);
-  return Finish(started, &deadline, nullptr);
+  return Finish(started, &deadline, stop_event);
 }
 
-void PipeInstance::WaitForClientToClose(const Deadline& deadline) noexcept {
+void PipeInstance::WaitForClientToClose(const Deadline& deadline, HANDLE stop_event) noexcept {
   // A client closes its end once it has read its one response; a read then fails with
   // ERROR_BROKEN_PIPE. Unlike FlushFileBuffers, this wait can be bounded. Whatever the client
   // sends meanwhile (the rest of a request written in pieces, a second message) is read and
   // dropped: ending the wait there would disconnect before the client has taken its answer.
-  char discarded[common::kPipeReadChunkBytes];
+  char discarded[4096];
   for (;;) {
-    const PipeIoResult read = Read(discarded, sizeof(discarded), deadline);
+    const PipeIoResult read = Read(discarded, sizeof(discarded), deadline, stop_event);
     if (!read.ok && read.error != ERROR_MORE_DATA) return;
   }
 }
 
 bool PipeInstance::Disconnect() noexcept { return DisconnectNamedPipe(pipe_.get()) != FALSE; }
 
-}  // namespace tunnel_helper
+}  // namespace common
