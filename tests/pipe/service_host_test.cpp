@@ -116,6 +116,12 @@ TEST_F(ServiceHostTest, NameHeldByAnotherServerIsNotTrusted) {
     ASSERT_EQ(test_support::StartServiceAndWait(kHelperServiceName), "");
     EXPECT_EQ(app::SendHelperMessage(R"({"command":"secret"})").message, kNotOurService);
     EXPECT_EQ(squatter.Received(), "");
+    // Nor did the service join the name: with the squatter's instance taken, no one else listens.
+    squatter.ListenAgain();
+    const common::UniqueFileHandle taken = pipe_test::ConnectRawClient();
+    const common::UniqueFileHandle another(CreateFileW(
+        kHelperPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(taken.valid() && !another.valid());
   }
   const std::string request = pipe_test::EchoRequestOfSize(64);
   common::ReceivedHelperResponse served;

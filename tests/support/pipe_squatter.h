@@ -30,9 +30,10 @@ class PipeSquatter {
   // A fresh instance under the name, for the next client.
   void ListenAgain() {
     pipe_.reset();
+    // Any number of instances, so that a server that would join the name is not kept out.
     pipe_.reset(CreateNamedPipeW(name_, PIPE_ACCESS_DUPLEX,
-                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 65536,
-                                 65536, 0, nullptr));
+                                 PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                 PIPE_UNLIMITED_INSTANCES, 65536, 65536, 0, nullptr));
   }
 
  private:

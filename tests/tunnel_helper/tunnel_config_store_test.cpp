@@ -212,6 +212,7 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
       {L"O:S-1-5-21-1-2-3-1001D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;FW;;;BU)", kFolder, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;0x4;;;BU)", kFolder, false},  // add subfolders
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;DC;;;BU)", kFolder, false},   // delete what is inside
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},   // Everyone: change the DACL
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},     // Everyone: take ownership
       {L"O:BAD:AI(A;OICI;FA;;;SY)(A;OICIID;0x1301bf;;;BU)", kFolder, false},  // inherited modify
