@@ -14,9 +14,10 @@
 namespace tunnel_helper {
 namespace {
 
-// Creates the one instance of the pipe under its security descriptor. FILE_FLAG_FIRST_PIPE_INSTANCE
-// keeps the service from joining a pipe another process created first, which would then receive
-// some of the clients' requests (and their private keys).
+// Creates the one instance of the pipe under its security descriptor. The service must not join a
+// pipe another process created first, which would then receive some of the clients' requests (and
+// their private keys): FILE_FLAG_FIRST_PIPE_INSTANCE refuses that, and the count of instances
+// confirms it (Wine ignores the flag).
 std::optional<common::PipeInstance> CreatePipeInstance() {
   common::UniqueLocalMemory descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kHelperPipeSddl, SDDL_REVISION_1,
@@ -34,7 +35,10 @@ std::optional<common::PipeInstance> CreatePipeInstance() {
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
       kPipeBufferBytes, kPipeBufferBytes, 0, &attributes));
-  if (!pipe) {
+  DWORD instances = 0;
+  if (!pipe || !GetNamedPipeHandleStateW(pipe.get(), nullptr, &instances, nullptr, nullptr,
+                                         nullptr, 0) ||
+      instances != 1) {
     return std::nullopt;
   }
   common::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
