@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/app_log.h"
 #include "app/auth_callback_queue.h"
 #include "app/flutter_window.h"
 #include "app/launch_arguments.h"
@@ -17,12 +18,22 @@
 #include "app/session_mutex.h"
 #include "app/shared_auth_callbacks.h"
 #include "app/window_messages.h"
+#include "common/log_file.h"
+#include "common/log_line.h"
+#include "common/product_version.h"
 #include "flutter_glue/engine_project.h"
 
 namespace {
 
+void LogStart(const char* instance) {
+  common::Log(
+      common::LogLevel::kInfo, "app started",
+      {{"version", ZEQ_VERSION_TEXT}, {"pid", GetCurrentProcessId()}, {"instance", instance}});
+}
+
 int RunApp() {
   if (!AttachConsole(ATTACH_PARENT_PROCESS) && IsDebuggerPresent()) app::OpenDebugConsole();
+  common::SetProcessLog(app::MakeAppLog());
   app::RegisterLinkProtocol();
 
   flutter::EngineProject project(L"data");
@@ -37,6 +48,7 @@ int RunApp() {
   // same.
   if ((instance.handle && instance.error == ERROR_ALREADY_EXISTS) ||
       (!instance.handle && instance.error == ERROR_ACCESS_DENIED)) {
+    LogStart("hand-off to the first");
     for (const std::string& link : links) app::EnqueueSharedAuthCallback(link);
     if (!links.empty()) app::PostAuthCallbackReady();
     app::PostActivateWindow();
@@ -46,10 +58,16 @@ int RunApp() {
   // Only the instance that hosts the engine needs COM; a later start, which only hands its links
   // over, is quicker without it.
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  for (const std::string& link : links) app::AddPendingAuthCallback(link);
+  LogStart("first");
+  for (const std::string& link : links) {
+    common::Log(common::LogLevel::kInfo, "link received",
+                {{"from", "command line"}, {"link", common::LinkForLog(link)}});
+    app::AddPendingAuthCallback(link);
+  }
   project.dart_entrypoint_arguments = std::move(arguments);
   auto window = std::make_unique<app::FlutterWindow>(project);
   if (!window->CreateTopLevel(L"ZEQ VPN for Windows", {10, 10}, {1280, 720})) {
+    common::Log(common::LogLevel::kError, "main window not created");
     return 1;  // The process ends next: the mutex owner closes its handle, COM is not undone.
   }
   window->SetQuitOnDestroy(true);
@@ -69,9 +87,11 @@ int RunApp() {
 
 int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*command_line*/,
                     int /*show*/) {
+  int exit_code = 1;  // Out of memory before the window could run.
   try {
-    return RunApp();
+    exit_code = RunApp();
   } catch (...) {
-    return 1;  // Out of memory before the window could run.
   }
+  common::Log(common::LogLevel::kInfo, "app exiting", {{"exit_code", static_cast<std::uint64_t>(exit_code)}});
+  return exit_code;
 }

@@ -10,6 +10,7 @@
 #include "app/auth_callback_queue.h"
 #include "app/session_mutex.h"
 #include "common/file_bytes.h"
+#include "common/log_file.h"
 
 namespace app {
 namespace {
@@ -106,6 +107,7 @@ void EnqueueSharedAuthCallback(std::string_view link) {
   AuthCallbackQueue queue = LoadQueueFile();
   queue.Add(link);
   SaveQueueFile(queue);
+  common::Log(common::LogLevel::kInfo, "link handed over", {{"link", common::LinkForLog(link)}});
 }
 
 std::vector<std::string> DrainSharedAuthCallbacks() {
@@ -113,6 +115,10 @@ std::vector<std::string> DrainSharedAuthCallbacks() {
   if (!lock.obtained()) return {};
   const AuthCallbackQueue queue = LoadQueueFile();
   SaveQueueFile(AuthCallbackQueue());
+  for (const std::string& link : queue) {
+    common::Log(common::LogLevel::kInfo, "link received",
+                {{"from", "a later start"}, {"link", common::LinkForLog(link)}});
+  }
   return std::vector<std::string>(queue.begin(), queue.end());
 }
 

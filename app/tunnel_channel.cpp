@@ -4,6 +4,8 @@
 
 #ifdef _WIN32
 #include "app/tunnel_helper_client.h"
+#include "common/log_file.h"
+#include "common/log_line.h"
 #endif
 
 namespace app {
@@ -62,7 +64,21 @@ void HandleTunnelMethodCallWith(const HelperRequestSender& send, const flutter::
 #ifdef _WIN32
 void HandleTunnelMethodCall(const flutter::MethodCall<>& call,
                             std::unique_ptr<flutter::MethodResult<>> result) {
-  HandleTunnelMethodCallWith(&SendHelperRequest, call, std::move(result));
+  const ULONGLONG started = GetTickCount64();
+  std::optional<common::ReceivedHelperResponse> answer;
+  HandleTunnelMethodCallWith(
+      [&answer](const common::HelperRequest& request) {
+        return *(answer = SendHelperRequest(request));
+      },
+      call, std::move(result));
+  const std::string outcome = !answer      ? "not sent"
+                              : answer->ok ? "ok"
+                                           : std::string(common::FirstLine(answer->message));
+  common::Log(answer && answer->ok ? common::LogLevel::kInfo : common::LogLevel::kWarning,
+              "tunnel call",
+              {{"method", call.method_name()},
+               {"outcome", outcome},
+               {"duration_ms", common::MillisecondsSince(started)}});
 }
 #endif
 

@@ -5,6 +5,7 @@
 
 #include "common/helper_json.h"
 #include "common/helper_names.h"
+#include "common/log_file.h"
 #include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
@@ -25,7 +26,9 @@ constexpr DWORD kStartingServicePollMs = 50;
 constexpr char kNotOurServiceMessage[] =
     "ZEQ VPN tunnel helper pipe is not served by the ZEQ VPN tunnel helper service.";
 
+// A failure of the exchange itself (not one the service answered), noted in the log.
 ReceivedHelperResponse Failure(std::string message) {
+  common::Log(common::LogLevel::kWarning, "tunnel helper not reached", {{"reason", message}});
   ReceivedHelperResponse response;
   response.message = std::move(message);
   return response;

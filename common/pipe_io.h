@@ -35,6 +35,9 @@ class PipeInstance {
   // `pipe`: an instance created with FILE_FLAG_OVERLAPPED; `event`: a manual-reset event.
   PipeInstance(UniqueFileHandle pipe, UniqueHandle event) noexcept;
 
+  // The instance itself, for questions about its client (its process, its account).
+  [[nodiscard]] HANDLE handle() const noexcept { return pipe_.get(); }
+
   // Waits for a client. Returns ok once one is connected, also when the stop event is set at the
   // same time; ERROR_OPERATION_ABORTED when the stop came and no client. `listening_event`, when
   // given, is set as soon as clients can find the instance.

@@ -42,7 +42,8 @@ std::wstring QuoteCommandLineArgument(std::wstring_view argument) {
   return quoted;
 }
 
-std::wstring BuildCommandLine(std::wstring_view program, const std::vector<std::wstring>& arguments) {
+std::wstring BuildCommandLine(std::wstring_view program,
+                              const std::vector<std::wstring>& arguments) {
   std::wstring command_line = QuoteCommandLineArgument(program);
   for (const std::wstring& argument : arguments) {
     command_line += L' ';

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/log_file.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/store_security.h"
 
@@ -63,6 +64,10 @@ DWORD MoveAside(const std::wstring& path) {
                                        static_cast<DWORD>(buffer.size()))
                 ? ERROR_SUCCESS
                 : GetLastError();
+    if (error == ERROR_SUCCESS) {
+      common::Log(common::LogLevel::kWarning, "not ZEQ VPN's own; moved aside",
+                  {{"path", common::WideToUtf8(path)}, {"to", common::WideToUtf8(aside)}});
+    }
   }
   return error;
 }
@@ -89,7 +94,7 @@ common::UniqueFileHandle OpenStoreFolder(const std::wstring& path, std::string& 
     }
     // Links are refused by their path first: Wine does not show a link on a handle.
     if (IsLink(path)) {
-      error_text = LinkRefusalMessage(path);
+      error_text = RefuseLink(path);
       return {};
     }
     common::UniqueFileHandle found =
@@ -103,7 +108,7 @@ common::UniqueFileHandle OpenStoreFolder(const std::wstring& path, std::string& 
       case Found::kOurFolder:
         return found;
       case Found::kLink:
-        error_text = LinkRefusalMessage(path);
+        error_text = RefuseLink(path);
         return {};
       case Found::kNotOurs:
         break;
@@ -142,8 +147,10 @@ bool IsLink(const std::wstring& path) noexcept {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-std::string LinkRefusalMessage(const std::wstring& path) {
-  return kConfigDirectoryFailurePrefix + common::WideToUtf8(path) +
+std::string RefuseLink(const std::wstring& path) {
+  const std::string where = common::WideToUtf8(path);
+  common::Log(common::LogLevel::kWarning, "link refused", {{"path", where}});
+  return kConfigDirectoryFailurePrefix + where +
          " is a junction or symbolic link, which is not followed.";
 }
 

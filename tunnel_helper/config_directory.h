@@ -37,7 +37,8 @@ struct HeldConfigFolders {
 // True when `path` exists and is a reparse point: a junction or a symbolic link.
 [[nodiscard]] bool IsLink(const std::wstring& path) noexcept;
 
-// The failure prefix and the reason for refusing the link at `path`.
-std::string LinkRefusalMessage(const std::wstring& path);
+// Notes in the log that the link at `path` is refused, and returns the failure prefix and the
+// reason.
+std::string RefuseLink(const std::wstring& path);
 
 }  // namespace tunnel_helper

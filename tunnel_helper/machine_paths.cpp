@@ -40,6 +40,7 @@ std::optional<ConfigStorePaths> ResolveConfigStorePaths(std::string& error_text)
   paths.config_folder = paths.product_folder + L"\\wireguard";
   paths.config_file = paths.config_folder + L"\\" + kTunnelName + L".conf";
   paths.temporary_file = paths.config_file + L".tmp";
+  paths.log_folder = paths.product_folder + L"\\logs";
   return paths;
 }
 

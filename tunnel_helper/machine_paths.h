@@ -18,6 +18,7 @@ struct ConfigStorePaths {
   std::wstring config_folder;   // <ProgramData>\ZEQ VPN\wireguard
   std::wstring config_file;     // <ProgramData>\ZEQ VPN\wireguard\daviza.conf
   std::wstring temporary_file;  // <ProgramData>\ZEQ VPN\wireguard\daviza.conf.tmp
+  std::wstring log_folder;      // <ProgramData>\ZEQ VPN\logs
 };
 
 // The paths under the machine's ProgramData folder; nothing when the system cannot say where that

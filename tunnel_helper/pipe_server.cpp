@@ -3,11 +3,14 @@
 #include <sddl.h>
 
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/helper_names.h"
+#include "common/log_file.h"
 #include "common/pipe_io.h"
 #include "common/windows_error.h"
 
@@ -36,9 +39,10 @@ std::optional<common::PipeInstance> CreatePipeInstance() {
       PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
       kPipeBufferBytes, kPipeBufferBytes, 0, &attributes));
   DWORD instances = 0;
-  if (!pipe || !GetNamedPipeHandleStateW(pipe.get(), nullptr, &instances, nullptr, nullptr,
-                                         nullptr, 0) ||
+  if (!pipe ||
+      !GetNamedPipeHandleStateW(pipe.get(), nullptr, &instances, nullptr, nullptr, nullptr, 0) ||
       instances != 1) {
+    if (pipe) SetLastError(ERROR_PIPE_BUSY);
     return std::nullopt;
   }
   common::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -96,39 +100,114 @@ std::optional<std::string> ReadHelperRequest(common::PipeInstance& instance, std
   }
 }
 
+constexpr char kPipeNameForLog[] = "\\\\.\\pipe\\DAVIZA.TunnelHelper";
 constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out the request.";
+
+// Who asks: the client's process and the account it runs as ("unknown" when the system will not
+// say). Names are looked up once per account: a lookup may ask a domain controller.
+struct Requester {
+  DWORD process_id = 0;
+  std::string account = "unknown";
+};
+
+Requester IdentifyClient(HANDLE pipe) {
+  static std::map<std::wstring, std::string> names;  // Only the pipe server's thread uses it.
+  Requester requester;
+  ULONG process_id = 0;
+  if (GetNamedPipeClientProcessId(pipe, &process_id)) requester.process_id = process_id;
+  common::UniqueHandle token;
+  if (!ImpersonateNamedPipeClient(pipe)) return requester;
+  const BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.receive());
+  RevertToSelf();
+  std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
+  DWORD size = 0;
+  common::UniqueLocalMemory sid_text;
+  if (!opened ||
+      !GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()),
+                           &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
+                              reinterpret_cast<LPWSTR*>(sid_text.receive()))) {
+    return requester;
+  }
+  const std::wstring key = static_cast<const wchar_t*>(sid_text.get());
+  if (const auto known = names.find(key); known != names.end()) {
+    requester.account = known->second;
+    return requester;
+  }
+  wchar_t name[256] = {};
+  wchar_t domain[256] = {};
+  DWORD name_size = 256;
+  DWORD domain_size = 256;
+  SID_NAME_USE use{};
+  requester.account =
+      LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, name,
+                        &name_size, domain, &domain_size, &use)
+          ? common::WideToUtf8(std::wstring(domain) + L"\\" + name)
+          : common::WideToUtf8(key);
+  if (names.size() < 64) names.emplace(key, requester.account);
+  return requester;
+}
+
+void LogPipeRefused(DWORD error) noexcept {
+  try {
+    common::Log(common::LogLevel::kError, "pipe not created; another process may hold its name",
+                {{"pipe", kPipeNameForLog}, {"reason", common::DescribeWindowsError(error)}});
+  } catch (...) {
+    // Out of memory: the line is lost.
+  }
+}
+
+// One connection's exchange, for the log.
+struct Exchange {
+  std::string response;        // encoded; empty when not even a failure could be encoded
+  bool client_silent = false;  // the client sent nothing within the time it had
+  Requester requester;
+  std::string command;
+  std::string outcome;  // "ok", or the failure's first line
+};
 
 // The encoded response to the request on the connection. No exception leaves it: a request that
 // cannot be read, carried out or answered for want of memory (in practice a command with an
 // enormous output) is answered with a short failure, and the service goes on serving.
-// `client_silent` tells whether the client sent nothing within the time it had.
-std::string RespondTo(common::PipeInstance& instance, RequestHandler handler,
-                      bool& client_silent) noexcept {
+void RespondTo(common::PipeInstance& instance, RequestHandler handler,
+               Exchange& exchange) noexcept {
   try {
     std::string error_text;
     DWORD read_error = ERROR_SUCCESS;
     const std::optional<std::string> text =
         ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text, &read_error);
-    client_silent = read_error == ERROR_TIMEOUT;
-    if (!text) return common::EncodeHelperResponse(common::MakeFailureResponse(error_text));
-    const std::optional<common::HelperRequest> request = common::DecodeHelperRequest(*text);
-    return common::EncodeHelperResponse(
-        request ? handler(*request)
-                : common::MakeFailureResponse("Missing command for the tunnel helper."));
+    exchange.client_silent = read_error == ERROR_TIMEOUT;
+    exchange.requester = IdentifyClient(instance.handle());
+    common::HelperResponse response;
+    if (!text) {
+      response = common::MakeFailureResponse(error_text);
+    } else if (std::optional<common::HelperRequest> request = common::DecodeHelperRequest(*text)) {
+      exchange.command = request->command;
+      response = handler(*request);
+    } else {
+      response = common::MakeFailureResponse("Missing command for the tunnel helper.");
+    }
+    exchange.outcome = response.ok ? "ok" : std::string(common::FirstLine(response.message));
+    exchange.response = common::EncodeHelperResponse(response);
+    return;
   } catch (...) {
   }
   try {
-    return common::EncodeHelperResponse(common::MakeFailureResponse(kRequestNotCarriedOut));
+    exchange.outcome = kRequestNotCarriedOut;
+    exchange.response =
+        common::EncodeHelperResponse(common::MakeFailureResponse(kRequestNotCarriedOut));
   } catch (...) {
-    return {};  // Not even that: the client is disconnected without an answer.
+    exchange.response.clear();  // Not even that: the client is disconnected without an answer.
   }
 }
 
 // Reads the request, has it carried out, writes the response and waits, within
 // kClientIoTimeoutMs, for the client to take it. True when the client sent nothing in its time.
 bool ServeConnection(common::PipeInstance& instance, RequestHandler handler) noexcept {
-  bool client_silent = false;
-  const std::string text = RespondTo(instance, handler, client_silent);
+  const ULONGLONG started = GetTickCount64();
+  Exchange exchange;
+  RespondTo(instance, handler, exchange);
+  const std::string& text = exchange.response;
   // Nor are these waits cut short by a stop: the request has been carried out, and disconnecting
   // now would throw away the part of its answer the client has not read yet.
   const common::Deadline deadline(kClientIoTimeoutMs);
@@ -136,30 +215,42 @@ bool ServeConnection(common::PipeInstance& instance, RequestHandler handler) noe
   while (written < text.size()) {
     const common::PipeIoResult write =
         instance.Write(text.data() + written, static_cast<DWORD>(text.size() - written), deadline);
-    if (!write.ok) {
-      return client_silent;
-    }
+    if (!write.ok) break;
     written += write.bytes;
   }
+  // Logged while the client reads its answer.
+  common::Log(exchange.outcome == "ok" ? common::LogLevel::kInfo : common::LogLevel::kWarning,
+              "request",
+              {{"pid", exchange.requester.process_id},
+               {"user", exchange.requester.account},
+               {"command", exchange.command},
+               {"outcome", exchange.outcome},
+               {"duration_ms", common::MillisecondsSince(started)}});
   // A client that sent nothing in its time is not waited for a second time.
-  if (!client_silent) instance.WaitForClientToClose(deadline);
-  return client_silent;
+  if (written == text.size() && !exchange.client_silent) instance.WaitForClientToClose(deadline);
+  return exchange.client_silent;
 }
 
 }  // namespace
 
 void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler handler) noexcept {
   std::optional<common::PipeInstance> instance;
+  bool name_refused = false;
   while (!IsSet(stop_event)) {
     if (!instance) {
       instance = CreatePipeInstance();
       if (!instance) {
         // Another process may hold the name: the service still counts as started, and tries
         // again, but leaves at once on a stop.
+        if (!name_refused) LogPipeRefused(GetLastError());
+        name_refused = true;
         SetEvent(listening_event);
         WaitForSingleObject(stop_event, kPipeRetryDelayMs);
         continue;
       }
+      if (name_refused)
+        common::Log(common::LogLevel::kInfo, "pipe created", {{"pipe", kPipeNameForLog}});
+      name_refused = false;
     }
     const common::PipeIoResult connect = instance->Connect(stop_event, listening_event);
     bool client_silent = false;

@@ -24,7 +24,8 @@ bool SetsHook(std::string_view line) noexcept {
     char letter = 0;
     if (std::isalpha(byte)) {
       letter = static_cast<char>(std::tolower(byte));
-    } else if (byte == 0xC5 && i + 1 < key.size() && static_cast<unsigned char>(key[i + 1]) == 0xBF) {
+    } else if (byte == 0xC5 && i + 1 < key.size() &&
+               static_cast<unsigned char>(key[i + 1]) == 0xBF) {
       letter = 's';
       ++i;
     } else {

@@ -5,7 +5,10 @@
 #include <utility>
 
 #include "common/helper_names.h"
+#include "common/log_file.h"
+#include "common/product_version.h"
 #include "common/unique_handle.h"
+#include "common/windows_error.h"
 #include "tunnel_helper/service_status.h"
 
 namespace tunnel_helper {
@@ -40,6 +43,12 @@ void ReportServiceStatus(DWORD state, DWORD win32_exit_code, DWORD wait_hint) no
   HostState().status.Report(state, win32_exit_code, wait_hint);
 }
 
+void ReportStartFailure(DWORD error) {
+  common::Log(common::LogLevel::kError, "service not started",
+              {{"reason", common::DescribeWindowsError(error)}});
+  ReportServiceStatus(SERVICE_STOPPED, error, 0);
+}
+
 DWORD WINAPI PipeServerThread(LPVOID /*unused*/) noexcept {
   ServiceHostState& host = HostState();
   RunPipeServer(host.stop_event.get(), host.listening_event.get(), host.handler);
@@ -51,6 +60,8 @@ void WINAPI ServiceControlHandler(DWORD control) noexcept {
     return;
   }
   ReportServiceStatus(SERVICE_STOP_PENDING, NO_ERROR, kStatusWaitHintMs);
+  common::Log(common::LogLevel::kInfo, "service stopping",
+              {{"reason", control == SERVICE_CONTROL_STOP ? "stop requested" : "system shutdown"}});
   ServiceHostState& host = HostState();
   std::lock_guard lock(host.stop_mutex);
   if (host.stop_event) {
@@ -70,7 +81,7 @@ void RunServiceMain() {
 
   common::UniqueHandle stop_event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_event) {
-    ReportServiceStatus(SERVICE_STOPPED, GetLastError(), 0);
+    ReportStartFailure(GetLastError());
     return;
   }
   {
@@ -81,7 +92,7 @@ void RunServiceMain() {
   if (!host.listening_event) {
     const DWORD error = GetLastError();
     CloseStopEvent(host);
-    ReportServiceStatus(SERVICE_STOPPED, error, 0);
+    ReportStartFailure(error);
     return;
   }
   host.pipe_thread.reset(CreateThread(nullptr, 0, PipeServerThread, nullptr, 0, nullptr));
@@ -89,7 +100,7 @@ void RunServiceMain() {
     const DWORD error = GetLastError();
     CloseStopEvent(host);
     host.listening_event.reset();
-    ReportServiceStatus(SERVICE_STOPPED, error, 0);
+    ReportStartFailure(error);
     return;
   }
   // RUNNING tells clients they can connect, so it waits for the pipe: a client started right after
@@ -97,11 +108,14 @@ void RunServiceMain() {
   const HANDLE started[] = {host.listening_event.get(), host.pipe_thread.get()};
   WaitForMultipleObjects(2, started, FALSE, INFINITE);
   ReportServiceStatus(SERVICE_RUNNING, NO_ERROR, 0);
+  common::Log(common::LogLevel::kInfo, "service started",
+              {{"version", ZEQ_VERSION_TEXT}, {"pid", GetCurrentProcessId()}});
 
   WaitForSingleObject(host.pipe_thread.get(), INFINITE);
   host.pipe_thread.reset();
   host.listening_event.reset();
   CloseStopEvent(host);
+  common::Log(common::LogLevel::kInfo, "service stopped");
   ReportServiceStatus(SERVICE_STOPPED, NO_ERROR, 0);
 }
 

@@ -42,7 +42,7 @@ std::optional<HeldConfigFolders> WriteWireGuardConfig(const ConfigStorePaths& pa
   // link there loses only that name, and what it shares its data with stays as it was.
   for (const std::wstring* path : {&paths.config_file, &paths.temporary_file}) {
     if (IsLink(*path)) {
-      error_text = LinkRefusalMessage(*path);
+      error_text = RefuseLink(*path);
       return std::nullopt;
     }
   }

@@ -18,7 +18,7 @@ namespace tunnel_helper {
 // ours are replaced first (see config_directory.h); a link in the place of a folder or file is
 // refused and nothing is written.
 [[nodiscard]] std::optional<HeldConfigFolders> WriteWireGuardConfig(const ConfigStorePaths& paths,
-                                                                   std::string_view config,
-                                                                   std::string& error_text);
+                                                                    std::string_view config,
+                                                                    std::string& error_text);
 
 }  // namespace tunnel_helper

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/log_file.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "tunnel_helper/command_line.h"
@@ -14,7 +15,7 @@ namespace {
 // Reads until the last write end is closed, that is until the program and everything that
 // inherited its output have finished writing. Keeps the first kMaxCapturedOutputBytes and drops
 // the rest, however much there is.
-std::string ReadToEnd(HANDLE read_end) {
+std::string ReadToEnd(HANDLE read_end, std::uint64_t& total_bytes) {
   std::string output;
   char buffer[kCaptureReadChunkBytes];
   for (;;) {
@@ -22,6 +23,7 @@ std::string ReadToEnd(HANDLE read_end) {
     if (!ReadFile(read_end, buffer, sizeof(buffer), &read, nullptr) || read == 0) {
       break;
     }
+    total_bytes += read;
     output.append(buffer, std::min<std::size_t>(read, kMaxCapturedOutputBytes - output.size()));
   }
   return output;
@@ -45,8 +47,10 @@ std::optional<std::wstring> FindWireGuardExe() {
   return std::nullopt;
 }
 
-WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
-                                       const std::vector<std::wstring>& arguments) {
+namespace {
+
+WireGuardRunResult Run(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                       std::uint64_t& output_bytes) {
   WireGuardRunResult result;
 
   SECURITY_ATTRIBUTES inheritable{};
@@ -93,7 +97,7 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   result.started = true;
 
   // Drain before waiting: a child that fills the pipe would otherwise never exit.
-  result.text = ReadToEnd(read_end.get());
+  result.text = ReadToEnd(read_end.get(), output_bytes);
   WaitForSingleObject(process_handle.get(), INFINITE);
   DWORD exit_code = 0;
   if (GetExitCodeProcess(process_handle.get(), &exit_code)) {
@@ -101,6 +105,38 @@ WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
   }
   TrimTrailingLineBreaks(result.text);
   return result;
+}
+
+void LogRun(const std::vector<std::wstring>& arguments, const WireGuardRunResult& run,
+            std::uint64_t output_bytes, ULONGLONG started) {
+  std::wstring joined;
+  for (const std::wstring& argument : arguments) joined += (joined.empty() ? L"" : L" ") + argument;
+  const std::string arguments_text = common::WideToUtf8(joined);
+  if (!run.started) {
+    common::Log(common::LogLevel::kError, "wireguard not started",
+                {{"arguments", arguments_text}, {"reason", run.text}});
+    return;
+  }
+  // What WireGuard printed is kept only for a failed run, and never a key it may have echoed.
+  const std::string output = run.exitCode == 0 ? std::string() : common::RedactKeys(run.text);
+  common::Log(run.exitCode == 0 ? common::LogLevel::kInfo : common::LogLevel::kWarning,
+              "wireguard run",
+              {{"arguments", arguments_text},
+               {"exit_code", run.exitCode},
+               {"duration_ms", common::MillisecondsSince(started)},
+               {"output_bytes", output_bytes},
+               {"output", output}});
+}
+
+}  // namespace
+
+WireGuardRunResult RunWireGuardCommand(const std::wstring& program,
+                                       const std::vector<std::wstring>& arguments) {
+  const ULONGLONG started = GetTickCount64();
+  std::uint64_t output_bytes = 0;
+  WireGuardRunResult run = Run(program, arguments, output_bytes);
+  LogRun(arguments, run, output_bytes, started);
+  return run;
 }
 
 }  // namespace tunnel_helper
