@@ -130,6 +130,9 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
   }
 }
 
+// One exchange. `unread`: set when the service did not get the request, so did not carry it out.
+ReceivedHelperResponse ExchangeOnce(std::string_view request, bool& unread);
+
 }  // namespace
 
 ReceivedHelperResponse InterpretHelperResponse(std::string_view answer) {
@@ -181,6 +184,19 @@ ReceivedHelperResponse SendHelperRequest(const HelperRequest& request) {
 }
 
 ReceivedHelperResponse SendHelperMessage(std::string_view request) {
+  bool unread = false;
+  ReceivedHelperResponse response = ExchangeOnce(request, unread);
+  // The service gives a connected client a fraction of a second to begin its request, so that
+  // silent clients cannot keep the one instance from the rest; on a busy machine this client can
+  // miss that too. The request was not carried out then, and goes once more.
+  if (unread) response = ExchangeOnce(request, unread);
+  return response;
+}
+
+namespace {
+
+ReceivedHelperResponse ExchangeOnce(std::string_view request, bool& unread) {
+  unread = false;
   const common::ServiceStatusLookup expected = LookUpHelperService();
   std::string error_text;
   common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
@@ -206,6 +222,7 @@ ReceivedHelperResponse SendHelperMessage(std::string_view request) {
     DWORD written = 0;
     if (!WriteFile(pipe.get(), request.data() + sent, static_cast<DWORD>(request.size() - sent),
                    &written, nullptr)) {
+      unread = true;  // The service let go before the request was written.
       return Failure("Failed to send the request to the ZEQ VPN tunnel helper.");
     }
     sent += written;
@@ -217,8 +234,10 @@ ReceivedHelperResponse SendHelperMessage(std::string_view request) {
   if (!answer) {
     return Failure(std::move(error_text));
   }
-
-  return InterpretHelperResponse(*answer);
+  ReceivedHelperResponse response = InterpretHelperResponse(*answer);
+  unread = !response.ok && response.message.starts_with(common::kRequestNotReadPrefix);
+  return response;
 }
 
+}  // namespace
 }  // namespace app

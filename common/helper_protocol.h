@@ -15,6 +15,9 @@ namespace common {
 inline constexpr std::size_t kPipeReadChunkBytes = 4096;
 inline constexpr std::size_t kMaxHelperRequestBytes = 73728;
 inline constexpr std::size_t kMaxHelperResponseBytes = 131072;
+// Begins the service's answer to a request it could not read (in time): one it did not carry out.
+inline constexpr char kRequestNotReadPrefix[] =
+    "Failed to read request from the tunnel helper pipe: ";
 
 // "start" with the tunnel's config, "stop" or "status".
 struct HelperRequest {

@@ -9,9 +9,20 @@
 namespace common {
 namespace {
 
-std::unique_ptr<LogFile>& ProcessLog() {
-  static std::unique_ptr<LogFile> log;
-  return log;
+struct ProcessLogSlot {
+  std::mutex mutex;
+  std::shared_ptr<LogFile> log;
+};
+
+ProcessLogSlot& ProcessLog() {
+  static ProcessLogSlot slot;
+  return slot;
+}
+
+std::shared_ptr<LogFile> CurrentProcessLog() noexcept {
+  ProcessLogSlot& slot = ProcessLog();
+  const std::lock_guard lock(slot.mutex);
+  return slot.log;
 }
 
 LogTime Now() {
@@ -86,10 +97,17 @@ void LogFile::Write(LogLevel level, std::string_view event,
   }
 }
 
-void SetProcessLog(std::unique_ptr<LogFile> log) { ProcessLog() = std::move(log); }
+void SetProcessLog(std::unique_ptr<LogFile> log) {
+  std::shared_ptr<LogFile> replaced(std::move(log));
+  ProcessLogSlot& slot = ProcessLog();
+  const std::lock_guard lock(slot.mutex);
+  slot.log.swap(replaced);
+}
+
+bool HasProcessLog() noexcept { return CurrentProcessLog() != nullptr; }
 
 void Log(LogLevel level, std::string_view event, std::initializer_list<LogField> fields) noexcept {
-  if (const std::unique_ptr<LogFile>& log = ProcessLog()) log->Write(level, event, fields);
+  if (const std::shared_ptr<LogFile> log = CurrentProcessLog()) log->Write(level, event, fields);
 }
 
 std::uint64_t MillisecondsSince(ULONGLONG start) noexcept { return GetTickCount64() - start; }

@@ -52,8 +52,11 @@ class LogFile {
   ULONGLONG skip_until_ = 0;  // GetTickCount64() time before which nothing is tried
 };
 
-// Makes `log` the process's log. Called once at start, before other threads run.
+// Makes `log` the process's log (none when null); lines being written meanwhile go to the one
+// before.
 void SetProcessLog(std::unique_ptr<LogFile> log);
+
+[[nodiscard]] bool HasProcessLog() noexcept;
 
 // Writes to the process's log; nothing when it has none.
 void Log(LogLevel level, std::string_view event,

@@ -86,8 +86,7 @@ std::optional<std::string> ReadHelperRequest(common::PipeInstance& instance, std
       if (!read.ok) {
         if (read_error) *read_error = read.error;
         if (error_text) {
-          *error_text = "Failed to read request from the tunnel helper pipe: " +
-                        common::DescribeWindowsError(read.error);
+          *error_text = common::kRequestNotReadPrefix + common::DescribeWindowsError(read.error);
         }
         return std::nullopt;
       }
@@ -177,7 +176,8 @@ void RespondTo(common::PipeInstance& instance, RequestHandler handler,
     const std::optional<std::string> text =
         ReadHelperRequest(instance, common::kMaxHelperRequestBytes, &error_text, &read_error);
     exchange.client_silent = read_error == ERROR_TIMEOUT;
-    exchange.requester = IdentifyClient(instance.handle());
+    // Who asks matters only to the log.
+    if (common::HasProcessLog()) exchange.requester = IdentifyClient(instance.handle());
     common::HelperResponse response;
     if (!text) {
       response = common::MakeFailureResponse(error_text);
