@@ -115,29 +115,45 @@ Function un.StopTunnel
     Pop $3
     ; One request and its answer in message mode, as the app sends them; up to 5 s for the pipe.
     ; Identification only: an administrator's full impersonation is not handed to whatever serves
-    ; the pipe.
+    ; the pipe. The service answers a request it did not get in time (it gives a client a fraction
+    ; of a second) without carrying it out: such a request, or one it let go of, goes once more.
     StrCpy $8 "${HELPER_PIPE}"
-    System::Call "kernel32::WaitNamedPipeW(w r8, i 5000) i.r5 ?e"
-    Pop $6
-    ${If} $5 <> 0
-      System::Call "kernel32::CreateFileW(w r8, i ${GENERIC_READ_WRITE}, i 0, p 0, \
-i ${OPEN_EXISTING}, i ${PIPE_CLIENT_IDENTIFICATION_ONLY}, p 0) p.r9 ?e"
+    StrCpy $R2 '{"ok":false,"message":"Failed to read request'
+    StrLen $R3 $R2
+    StrCpy $R0 0
+    ${Do}
+      IntOp $R0 $R0 + 1
+      StrCpy $7 ""
+      System::Call "kernel32::WaitNamedPipeW(w r8, i 5000) i.r5 ?e"
       Pop $6
-      StrCpy $5 0
-      ${If} $9 P<> -1
-        System::Call "kernel32::SetNamedPipeHandleState(p r9, *i ${PIPE_READMODE_MESSAGE}, p 0, \
-p 0) i.r5 ?e"
+      ${If} $5 <> 0
+        System::Call "kernel32::CreateFileW(w r8, i ${GENERIC_READ_WRITE}, i 0, p 0, \
+i ${OPEN_EXISTING}, i ${PIPE_CLIENT_IDENTIFICATION_ONLY}, p 0) p.r9 ?e"
         Pop $6
-        ${If} $5 <> 0
-          System::Call "kernel32::TransactNamedPipe(p r9, m r1, i r2, p r3, i 1023, *i .r4, p 0) \
-i.r5 ?e"
+        StrCpy $5 0
+        ${If} $9 P<> -1
+          System::Call "kernel32::SetNamedPipeHandleState(p r9, *i ${PIPE_READMODE_MESSAGE}, \
+p 0, p 0) i.r5 ?e"
           Pop $6
+          ${If} $5 <> 0
+            System::Call "kernel32::TransactNamedPipe(p r9, m r1, i r2, p r3, i 1023, *i .r4, \
+p 0) i.r5 ?e"
+            Pop $6
+          ${EndIf}
+          System::Call "kernel32::CloseHandle(p r9)"
         ${EndIf}
-        System::Call "kernel32::CloseHandle(p r9)"
       ${EndIf}
-    ${EndIf}
+      ${If} $5 <> 0
+        System::Call "*$3(&m1024 .r7)"
+        StrCpy $R1 $7 $R3
+      ${Else}
+        StrCpy $R1 $R2
+      ${EndIf}
+      ${If} $R0 >= 2
+        StrCpy $R1 ""
+      ${EndIf}
+    ${LoopUntil} $R1 != $R2
     ${If} $5 <> 0
-      System::Call "*$3(&m1024 .r7)"
       DetailPrint "The tunnel helper service answered: $7"
     ${Else}
       DetailPrint "The tunnel helper service did not answer: $6"
