@@ -127,6 +127,11 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
   EXPECT_TRUE(PathExists(kShortcut));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
+  // Quoted: Windows would try "C:\Program.exe" first for the path with blanks.
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"),
+            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\" /S");
 
   const std::optional<test_support::ServiceConfig> config =
       test_support::QueryServiceConfiguration(common::kHelperServiceName);
