@@ -127,6 +127,11 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
   EXPECT_TRUE(PathExists(kShortcut));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
+  // Quoted: Windows would try "C:\Program.exe" first for the path with blanks.
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString"),
+            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\"");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"),
+            L"\"C:\\Program Files\\ZEQ VPN\\uninstall.exe\" /S");
 
   const std::optional<test_support::ServiceConfig> config =
       test_support::QueryServiceConfiguration(common::kHelperServiceName);
@@ -168,15 +173,23 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 }
 
 // The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
-// answer; the second time it also finds the links a user planted.
+// answer; the second time it also finds the links a user planted. Where the service answers,
+// WireGuard is in "Program Files (x86)", where the uninstaller's own fallback does not look: only
+// the service's stop can end the tunnel.
 class UninstallTest : public InstallerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   ASSERT_TRUE(RunSetup());
+  const bool service_answers = GetParam();
+  const wchar_t* wireguard =
+      service_answers ? tunnel_test::kWireGuardExeX86 : tunnel_test::kWireGuardExe;
+  if (service_answers) {
+    test_support::CreateFolders(test_support::ParentOf(wireguard));
+    ASSERT_TRUE(MoveFileW(tunnel_test::kWireGuardExe, wireguard));
+  }
   ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
             ERROR_SUCCESS);
-  const bool service_answers = GetParam();
   if (!service_answers) {
     ASSERT_TRUE(test_support::StopServiceAndWait(common::kHelperServiceName));
     for (const wchar_t* link : kPlantedLinks) {
@@ -210,7 +223,7 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
-  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(wireguard));
 }
 
 INSTANTIATE_TEST_SUITE_P(ServiceAnswers, UninstallTest, ::testing::Values(true, false));
