@@ -117,15 +117,21 @@ void LogRun(const std::vector<std::wstring>& arguments, const WireGuardRunResult
                 {{"arguments", arguments_text}, {"reason", run.text}});
     return;
   }
+  if (run.exitCode == 0) {
+    common::Log(common::LogLevel::kInfo, "wireguard run",
+                {{"arguments", arguments_text},
+                 {"exit_code", run.exitCode},
+                 {"duration_ms", common::MillisecondsSince(started)},
+                 {"output_bytes", output_bytes}});
+    return;
+  }
   // What WireGuard printed is kept only for a failed run, and never a key it may have echoed.
-  const std::string output = run.exitCode == 0 ? std::string() : common::RedactKeys(run.text);
-  common::Log(run.exitCode == 0 ? common::LogLevel::kInfo : common::LogLevel::kWarning,
-              "wireguard run",
+  common::Log(common::LogLevel::kWarning, "wireguard run",
               {{"arguments", arguments_text},
                {"exit_code", run.exitCode},
                {"duration_ms", common::MillisecondsSince(started)},
                {"output_bytes", output_bytes},
-               {"output", output}});
+               {"output", common::RedactKeys(run.text)}});
 }
 
 }  // namespace
