@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kRounds = 15;
+constexpr int kRounds = 31;
 constexpr int kRequestsPerRound = 100;
 
 // One request and its answer, as the app sends it; false when the exchange failed.
