@@ -15,9 +15,9 @@
 #include "standins/flutter_embedding/control_request.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/tunnel_machine.h"
 #include "tests/support/wait.h"
 #include "tests/support/windows_service.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace app {
 namespace {
@@ -58,11 +58,11 @@ bool EventsContain(const std::string& text, DWORD limit_ms = 30000) {
 
 // The first instance, started with `arguments`, its service and a clean machine; closed (and its
 // exit code checked) at the end of the test.
-class AppSessionTest : public tunnel_test::CleanMachineTest {
+class AppSessionTest : public test_support::CleanMachineTest {
  protected:
   void StartFirstInstance(const std::wstring& arguments) {
-    ASSERT_EQ(test_support::RegisterService(common::kHelperServiceName, L"tunnel_helper.exe"), "");
-    ASSERT_EQ(test_support::StartServiceAndWait(common::kHelperServiceName), "");
+    ASSERT_TRUE(test_support::RegisterService(common::kHelperServiceName, L"tunnel_helper.exe"));
+    ASSERT_TRUE(test_support::StartServiceAndWait(common::kHelperServiceName));
     test_support::RemoveTree(kAppData);
     test_support::CreateFolders(kAppData);
     // The app's children inherit it: no real user's queue file is touched.
@@ -128,10 +128,9 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
             "error unsupported_scheme\nOnly http, https and mailto links can be opened.");
 
   const std::string start =
-      "invoke com.daviza.vpn/tunnel start config\n" + tunnel_test::TunnelConfig();
-  EXPECT_EQ(Control(start),
-            std::string("error start_failed\n") + tunnel_test::kWireGuardMissing);
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+      "invoke com.daviza.vpn/tunnel start config\n" + test_support::TunnelConfig();
+  EXPECT_EQ(Control(start), std::string("error start_failed\n") + test_support::kWireGuardMissing);
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
   const struct {
     std::string request;
     std::string answer;

@@ -13,8 +13,8 @@
 #include "common/windows_error.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace {
 
@@ -86,28 +86,28 @@ common::ReceivedHelperResponse SendThroughService(std::string command,
 }
 
 // Each test starts on a machine without ZEQ VPN and leaves one, also when it fails.
-class InstallerTest : public tunnel_test::CleanMachineTest {
+class InstallerTest : public test_support::CleanMachineTest {
  protected:
   void SetUp() override {
     RemoveProduct();
-    tunnel_test::CleanMachineTest::SetUp();
+    test_support::CleanMachineTest::SetUp();
   }
   void TearDown() override {
     RemoveProduct();
-    tunnel_test::CleanMachineTest::TearDown();
+    test_support::CleanMachineTest::TearDown();
   }
 
  private:
   static void RemoveProduct() {
     // An uninstaller still at work (it goes on in a copy of itself) would undo the next install.
     EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 60000));
-    EXPECT_EQ(test_support::RemoveService(common::kHelperServiceName), "");
+    EXPECT_TRUE(test_support::RemoveService(common::kHelperServiceName));
     // Under Wine a link whose target is gone can be neither seen nor removed.
     for (const wchar_t* link : kPlantedLinks) test_support::CreateFolders(LinkTarget(link));
     test_support::RemoveTree(kInstallFolder);
     test_support::RemoveTree(kShortcut);
     test_support::RemoveTree(L"C:\\ZEQ");
-    test_support::RemoveTree(tunnel_test::kProductDataDirectory);
+    test_support::RemoveTree(test_support::kProductDataDirectory);
     test_support::RemoveTree(kUsersFolder);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, kLinkProtocolKey);
@@ -118,12 +118,12 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
   ASSERT_TRUE(RunSetup(L" /D=C:\\ZEQ"));
   EXPECT_FALSE(PathExists(L"C:\\ZEQ"));
   // Before any user could make it; the service has not written to it yet.
-  EXPECT_TRUE(PathExists(tunnel_test::kConfigDirectory));
+  EXPECT_TRUE(PathExists(test_support::kConfigDirectory));
 
   for (const wchar_t* file : kInstalledFiles) {
     EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
   }
-  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(test_support::kWireGuardExe));
   EXPECT_TRUE(PathExists(kShortcut));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
@@ -147,14 +147,14 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
 
 TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndItsConfig) {
   // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
   const std::string own_wireguard =
-      common::ReadWholeFile(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
-  ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
+      common::ReadWholeFile(test_support::kWireGuardExe).value_or("") + "machine's own";
+  ASSERT_TRUE(test_support::WriteFileBytes(test_support::kWireGuardExe, own_wireguard));
   ASSERT_TRUE(RunSetup());
   const std::string once = MachineState();
   const common::ReceivedHelperResponse started =
-      SendThroughService("start", tunnel_test::TunnelConfig());
+      SendThroughService("start", test_support::TunnelConfig());
   ASSERT_TRUE(started.ok) << started.message;
   const DWORD first_process = test_support::QueryService(common::kHelperServiceName).dwProcessId;
 
@@ -162,9 +162,9 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 
   EXPECT_EQ(MachineState(), once);
   EXPECT_NE(test_support::QueryService(common::kHelperServiceName).dwProcessId, first_process);
-  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
+  EXPECT_EQ(common::ReadWholeFile(test_support::kConfigPath), test_support::TunnelConfig());
   EXPECT_EQ(SendThroughService("status").statusRaw, 3);
-  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kWireGuardExe), own_wireguard);
+  EXPECT_EQ(common::ReadWholeFile(test_support::kWireGuardExe), own_wireguard);
 }
 
 // The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
@@ -173,7 +173,7 @@ class UninstallTest : public InstallerTest, public ::testing::WithParamInterface
 
 TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   ASSERT_TRUE(RunSetup());
-  ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
+  ASSERT_TRUE(SendThroughService("start", test_support::TunnelConfig()).ok);
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
             ERROR_SUCCESS);
   const bool service_answers = GetParam();
@@ -196,11 +196,11 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
       [] { return !RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"); }, 60000));
 
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
-  EXPECT_TRUE(PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
+  EXPECT_TRUE(PollUntil([] { return test_support::TunnelServiceState() == 0; }, 5000));
   // Only the links may stay, and what they point to does.
   EXPECT_FALSE(PathExists(service_answers ? kInstallFolder : Installed(L"zeq_vpn.exe")));
-  EXPECT_FALSE(PathExists(service_answers ? tunnel_test::kProductDataDirectory
-                                          : tunnel_test::kConfigDirectory));
+  EXPECT_FALSE(PathExists(service_answers ? test_support::kProductDataDirectory
+                                          : test_support::kConfigDirectory));
   if (!service_answers) {
     for (const wchar_t* link : kPlantedLinks) {
       EXPECT_EQ(common::ReadWholeFile(LinkTarget(link) + L"\\tunnel.conf"), "the user's");
@@ -210,7 +210,7 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"tunnel_helper.exe"));
   EXPECT_FALSE(test_support::IsProcessRunning(L"wireguard.exe"));
-  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(test_support::kWireGuardExe));
 }
 
 INSTANTIATE_TEST_SUITE_P(ServiceAnswers, UninstallTest, ::testing::Values(true, false));

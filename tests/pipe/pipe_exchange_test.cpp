@@ -8,20 +8,22 @@
 #include <vector>
 
 #include "app/tunnel_helper_client.h"
-#include "tests/pipe/pipe_test_support.h"
+#include "tests/support/helper_service_fixture.h"
+#include "tests/support/pipes.h"
+#include "tests/support/test_helper_service.h"
 #include "tests/support/wait.h"
 
 namespace {
 
 using common::kHelperServiceName;
-using pipe_test::EchoOf;
-using pipe_test::EchoRequestOfSize;
-using pipe_test::Fingerprint;
+using test_support::EchoOf;
+using test_support::EchoRequestOfSize;
+using test_support::Fingerprint;
 
 constexpr char kUnavailable[] =
     "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
 
-class PipeExchangeTest : public pipe_test::HelperServiceTest {};
+class PipeExchangeTest : public test_support::HelperServiceTest {};
 
 // Requests up to the limit arrive byte for byte, across several reads; longer ones are read to
 // their end and refused, and the service serves on.
@@ -46,9 +48,9 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   const std::string first_piece = request.substr(0, 25);
   for (const auto& [first, second] : {std::pair<std::string, std::string>{request, R"({"x":1})"},
                                       {first_piece, request.substr(25)}}) {
-    const common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    const common::UniqueFileHandle pipe = test_support::ConnectRawClient();
     ASSERT_TRUE(pipe);
-    ASSERT_TRUE(pipe_test::WriteMessages(pipe.get(), {first, second}));
+    ASSERT_TRUE(test_support::WriteMessages(pipe.get(), {first, second}));
     // The service has time to read what followed; letting go of the client then would throw
     // the unread answer away.
     EXPECT_FALSE(test_support::PollUntil(
@@ -61,8 +63,8 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
 // Clients that come and go, or connect and say nothing (cut off soon), do not keep the next
 // client from its answer within its own 5 s; nor does one that gave up on an oversized answer.
 TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pipe_test::ConnectRawClient());
-  const common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(test_support::ConnectRawClient());
+  const common::UniqueFileHandle silent = test_support::ConnectRawClient();
   ASSERT_TRUE(silent);
   const std::string request = EchoRequestOfSize(80);
   EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
@@ -124,7 +126,7 @@ TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) 
 TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
   for (unsigned round = 0; round < 20; ++round) {
     ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-    ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
+    ASSERT_TRUE(test_support::StartServiceWithoutWaiting(kHelperServiceName));
     const std::string request = EchoRequestOfSize(50, round);
     EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "round " << round;
   }

@@ -4,30 +4,13 @@
 #include <string>
 
 #include "app/tunnel_helper_client.h"
-#include "common/unique_handle.h"
-#include "tests/pipe/pipe_test_support.h"
+#include "tests/support/pipes.h"
 
 namespace {
 
 // A message pipe of this test's own: the server end writes, the client end reads in message
 // mode, as the app's does.
-struct PipePair {
-  common::UniqueFileHandle server;
-  common::UniqueFileHandle client;
-};
-
-PipePair MakePipePair() {
-  const std::wstring name = L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId());
-  PipePair pair;
-  pair.server.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
-                                     1 << 20, 1 << 20, 0, nullptr));
-  pair.client.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-  DWORD mode = PIPE_READMODE_MESSAGE;
-  SetNamedPipeHandleState(pair.client.get(), &mode, nullptr, nullptr);
-  return pair;
-}
+const std::wstring kPipeName = L"\\\\.\\pipe\\zeq-test-" + std::to_wstring(GetCurrentProcessId());
 
 TEST(ReadPipeMessage, ReadsOneWholeMessageUpToTheLimit) {
   const std::string too_long = "Tunnel helper response exceeded the maximum supported size.";
@@ -41,30 +24,32 @@ TEST(ReadPipeMessage, ReadsOneWholeMessageUpToTheLimit) {
                                                      // piece
   };
   for (const auto& c : cases) {
-    const PipePair pipes = MakePipePair();
+    const test_support::PipeServer server(kPipeName);
+    const common::UniqueFileHandle client = test_support::ConnectRawClient(kPipeName.c_str());
     std::string message(c.size, '\0');
     for (std::size_t i = 0; i < c.size; ++i) message[i] = static_cast<char>(i * 7 + 3);
-    ASSERT_TRUE(pipe_test::WriteMessages(pipes.server.get(), {message, "next"}));
+    ASSERT_TRUE(test_support::WriteMessages(server.get(), {message, "next"}));
     std::string error = "untouched";
-    EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, &error),
+    EXPECT_EQ(app::ReadPipeMessage(client.get(), c.limit, &error),
               c.read ? std::optional<std::string>(message) : std::nullopt)
         << c.size;
     EXPECT_EQ(error, c.read ? "untouched" : too_long);
     if (c.read) {
-      EXPECT_EQ(app::ReadPipeMessage(pipes.client.get(), c.limit, nullptr), "next");
+      EXPECT_EQ(app::ReadPipeMessage(client.get(), c.limit, nullptr), "next");
     }
   }
 }
 
 TEST(ReadPipeMessage, EmptyMessageAndBrokenPipeAreFailures) {
-  PipePair pipes = MakePipePair();
-  ASSERT_TRUE(pipe_test::WriteMessages(pipes.server.get(), {""}));
+  test_support::PipeServer server(kPipeName);
+  const common::UniqueFileHandle client = test_support::ConnectRawClient(kPipeName.c_str());
+  ASSERT_TRUE(test_support::WriteMessages(server.get(), {""}));
   std::string error;
-  EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 100, &error).has_value());
+  EXPECT_FALSE(app::ReadPipeMessage(client.get(), 100, &error).has_value());
   EXPECT_EQ(error, "Tunnel helper returned an empty response.");
 
-  pipes.server.reset();  // The service goes away without answering.
-  EXPECT_FALSE(app::ReadPipeMessage(pipes.client.get(), 100, &error).has_value());
+  server.ListenAgain();  // The service goes away without answering.
+  EXPECT_FALSE(app::ReadPipeMessage(client.get(), 100, &error).has_value());
   const std::string prefix = "Failed to read from the tunnel helper pipe: ";
   ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
   EXPECT_GT(error.size(), prefix.size()) << "the system's text follows";

@@ -29,6 +29,15 @@ std::wstring DaclOf(HANDLE object) {
   return DaclText(descriptor.get());
 }
 
+std::wstring DaclOf(const std::wstring& path) {
+  common::UniqueLocalMemory descriptor;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS) {
+    return {};
+  }
+  return DaclText(descriptor.get());
+}
+
 std::wstring NormalizedDacl(const wchar_t* sddl) {
   common::UniqueLocalMemory descriptor;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.receive(),

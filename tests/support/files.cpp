@@ -48,6 +48,26 @@ bool RunUnixProgram(const wchar_t* program, std::wstring command_line, Condition
   return PollUntil(done, 5000);
 }
 
+void RemoveOnce(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
+    if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
+      static_cast<void>(RunUnixProgram(L"Z:\\bin\\rm", L"rm -f " + *unix_path,
+                                       [&] { return !PathExists(path); }));
+    }
+    return;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  for (const std::wstring& child : Matching(path + L"\\*")) RemoveOnce(child);
+  RemoveDirectoryW(path.c_str());
+}
+
 }  // namespace
 
 std::wstring ProgramFolder() { return common::ExecutableFolder(); }
@@ -73,7 +93,10 @@ bool PathExists(const std::wstring& path) {
 void CreateFolders(const std::wstring& folder) {
   if (folder.size() <= 3 || PathExists(folder)) return;
   CreateFolders(ParentOf(folder));
-  CreateDirectoryW(folder.c_str(), nullptr);
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+    ADD_FAILURE() << "creating " << common::WideToUtf8(folder) << ": "
+                  << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
+  }
 }
 
 std::vector<std::wstring> Matching(const std::wstring& pattern) {
@@ -89,23 +112,8 @@ std::vector<std::wstring> Matching(const std::wstring& pattern) {
 }
 
 void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
-    if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
-      static_cast<void>(RunUnixProgram(L"Z:\\bin\\rm", L"rm -f " + *unix_path,
-                                       [&] { return !PathExists(path); }));
-    }
-    return;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return;
-  }
-  for (const std::wstring& child : Matching(path + L"\\*")) RemoveTree(child);
-  RemoveDirectoryW(path.c_str());
+  EXPECT_TRUE(PollUntil([&] { return RemoveOnce(path), !PathExists(path); }, 5000))
+      << "removing " << common::WideToUtf8(path);
 }
 
 ::testing::AssertionResult PlantDirectoryLink(const std::wstring& link,

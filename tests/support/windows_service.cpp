@@ -4,7 +4,7 @@
 
 #include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
-#include "tests/support/files.h"
+#include "common/windows_error.h"
 #include "tests/support/process.h"
 
 namespace test_support {
@@ -17,8 +17,18 @@ common::UniqueServiceHandle OpenNamedService(const std::wstring& name) {
   return common::UniqueServiceHandle(OpenServiceW(manager.get(), name.c_str(), SERVICE_ALL_ACCESS));
 }
 
-std::string Failed(const char* call) {
-  return std::string(call) + " failed: " + std::to_string(GetLastError());
+// Call it straight after the call that failed: it reads GetLastError() first.
+::testing::AssertionResult Failed(const char* call, const std::wstring& name) {
+  const DWORD error = GetLastError();
+  return ::testing::AssertionFailure() << call << " failed for " << common::WideToUtf8(name) << ": "
+                                       << error << " " << common::DescribeWindowsError(error);
+}
+
+::testing::AssertionResult InState(const std::wstring& name, const SERVICE_STATUS_PROCESS& status,
+                                   const char* instead_of) {
+  return ::testing::AssertionFailure()
+         << common::WideToUtf8(name) << " is in state " << status.dwCurrentState << " (exit code "
+         << status.dwWin32ExitCode << "), not " << instead_of;
 }
 
 bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
@@ -27,78 +37,83 @@ bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
 
 }  // namespace
 
-std::string RegisterService(const std::wstring& name, const std::wstring& program) {
+::testing::AssertionResult RegisterService(const std::wstring& name, const std::wstring& program) {
   const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) return Failed("OpenSCManagerW");
+  if (!manager) return Failed("OpenSCManagerW", name);
   const std::wstring command = BuiltProgram(program);
   if (const common::UniqueServiceHandle service = OpenNamedService(name)) {
     return ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
                                 SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
                                 nullptr, nullptr, nullptr)
-               ? ""
-               : Failed("ChangeServiceConfigW");
+               ? ::testing::AssertionSuccess()
+               : Failed("ChangeServiceConfigW", name);
   }
   const common::UniqueServiceHandle created(
       CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                      command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-  return created ? "" : Failed("CreateServiceW");
+  return created ? ::testing::AssertionSuccess() : Failed("CreateServiceW", name);
 }
 
-std::string StartServiceAndWait(const std::wstring& name, DWORD limit_ms) {
-  if (const DWORD error = StartServiceWithoutWaiting(name); error != ERROR_SUCCESS) {
-    return "StartServiceW failed: " + std::to_string(error);
+::testing::AssertionResult StartServiceAndWait(const std::wstring& name, DWORD limit_ms) {
+  if (::testing::AssertionResult started = StartServiceWithoutWaiting(name); !started) {
+    return started;
   }
   const SERVICE_STATUS_PROCESS status = WaitForService(
       name, limit_ms, [](const auto& s) { return s.dwCurrentState != SERVICE_START_PENDING; });
-  if (status.dwCurrentState == SERVICE_RUNNING) return "";
-  return "service state " + std::to_string(status.dwCurrentState) + ", exit code " +
-         std::to_string(status.dwWin32ExitCode);
+  if (status.dwCurrentState == SERVICE_RUNNING) return ::testing::AssertionSuccess();
+  return InState(name, status, "running");
 }
 
-DWORD StartServiceWithoutWaiting(const std::wstring& name) {
+::testing::AssertionResult StartServiceWithoutWaiting(const std::wstring& name) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
-  if (!service) return GetLastError();
+  if (!service) return Failed("OpenServiceW", name);
   for (int attempt = 1;; ++attempt) {
-    if (StartServiceW(service.get(), 0, nullptr)) return ERROR_SUCCESS;
-    const DWORD error = GetLastError();
-    if (error != kWineStartFailedUnderLoad || attempt == 3) return error;
+    if (StartServiceW(service.get(), 0, nullptr)) return ::testing::AssertionSuccess();
+    if (GetLastError() != kWineStartFailedUnderLoad || attempt == 3) {
+      return Failed("StartServiceW", name);
+    }
   }
 }
 
-DWORD SendServiceControl(const std::wstring& name, DWORD control) {
+::testing::AssertionResult SendServiceControl(const std::wstring& name, DWORD control) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
-  if (!service) return GetLastError();
+  if (!service) return Failed("OpenServiceW", name);
   SERVICE_STATUS status{};
-  return ControlService(service.get(), control, &status) ? ERROR_SUCCESS : GetLastError();
+  if (!ControlService(service.get(), control, &status)) return Failed("ControlService", name);
+  return ::testing::AssertionSuccess();
 }
 
-bool StopServiceAndWait(const std::wstring& name, DWORD limit_ms) {
+::testing::AssertionResult StopServiceAndWait(const std::wstring& name, DWORD limit_ms) {
   // A service still starting accepts no control yet.
   if (IsStopped(WaitForService(name, limit_ms, [](const auto& s) {
         return s.dwCurrentState != SERVICE_START_PENDING;
       }))) {
-    return true;
+    return ::testing::AssertionSuccess();
   }
-  SendServiceControl(name, SERVICE_CONTROL_STOP);
-  return IsStopped(WaitForService(name, limit_ms, IsStopped));
+  // Refused when a stop is on its way already: the wait below tells.
+  static_cast<void>(SendServiceControl(name, SERVICE_CONTROL_STOP));
+  const SERVICE_STATUS_PROCESS status = WaitForService(name, limit_ms, IsStopped);
+  return IsStopped(status) ? ::testing::AssertionSuccess() : InState(name, status, "stopped");
 }
 
-std::string RemoveService(const std::wstring& name) {
+::testing::AssertionResult RemoveService(const std::wstring& name) {
   if (!StopServiceAndWait(name, 5000)) {
     const common::UniqueHandle process(
         OpenProcess(PROCESS_TERMINATE, FALSE, QueryService(name).dwProcessId));
     if (process) TerminateProcess(process.get(), 1);
-    if (!StopServiceAndWait(name, 5000)) return "the service does not stop";
+    if (::testing::AssertionResult stopped = StopServiceAndWait(name, 5000); !stopped) {
+      return stopped << ", even with its process killed";
+    }
   }
   if (const common::UniqueServiceHandle service = OpenNamedService(name)) {
-    if (!DeleteService(service.get())) return Failed("DeleteService");
+    if (!DeleteService(service.get())) return Failed("DeleteService", name);
   }
   if (!PollUntil([&] { return !OpenNamedService(name); }, 5000)) {
-    return "the service is still known";
+    return ::testing::AssertionFailure() << common::WideToUtf8(name) << " is known still";
   }
-  return "";
+  return ::testing::AssertionSuccess();
 }
 
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {

@@ -14,27 +14,26 @@
 #include "common/windows_error.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace tunnel_helper {
 namespace {
 
 using common::ReadWholeFile;
-using tunnel_test::kConfigPath;
-using tunnel_test::kWireGuardExe;
-using tunnel_test::TunnelConfig;
-using tunnel_test::TunnelServiceState;
-using tunnel_test::WireGuardRuns;
-using Runs = std::vector<std::vector<std::string>>;
+using test_support::kConfigPath;
+using test_support::kWireGuardExe;
+using test_support::TunnelConfig;
+using test_support::TunnelServiceState;
+using test_support::WireGuardRuns;
 
 constexpr char kInstallFailed[] = "WireGuard couldn't install the tunnel.";
 constexpr char kUninstallFailed[] = "WireGuard couldn't uninstall the tunnel.";
 constexpr char kRunning[] = R"({"ok":true,"statusRaw":3})";
 constexpr char kNotRunning[] = R"({"ok":true,"statusRaw":0})";
-const std::vector<std::string> kUninstallRun = {"/uninstalltunnelservice", "daviza"};
-const std::vector<std::string> kInstallRun = {"/installtunnelservice",
-                                              "C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"};
+const std::string kUninstallRun = "/uninstalltunnelservice\tdaviza\r\n";
+const std::string kInstallRun =
+    "/installtunnelservice\tC:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf\r\n";
 
 std::string Respond(const common::HelperRequest& request) {
   return common::EncodeHelperResponse(RunTunnelCommand(request));
@@ -48,10 +47,10 @@ std::string Failure(std::string_view message) {
   return common::EncodeHelperResponse(common::MakeFailureResponse(std::string(message)));
 }
 
-class TunnelCommandsTest : public tunnel_test::CleanMachineTest {};
+class TunnelCommandsTest : public test_support::CleanMachineTest {};
 
 TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   std::string largest = TunnelConfig("# ");
   largest.resize(65537, 'p');
   const struct {
@@ -65,45 +64,46 @@ TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
        "WireGuard config exceeded the maximum supported size."},
   };
   for (const auto& c : cases) EXPECT_EQ(Respond(c.request), Failure(c.message)) << c.message;
-  EXPECT_FALSE(test_support::PathExists(tunnel_test::kProductDataDirectory));
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
+  EXPECT_FALSE(test_support::PathExists(test_support::kProductDataDirectory));
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), "");
 }
 
 TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   // Without WireGuard, stop neither looks for nor runs it.
   EXPECT_EQ(Status(), kNotRunning);
   EXPECT_EQ(Stop(), kNotRunning);
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   EXPECT_EQ(Stop(), kNotRunning);
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), "");
 
   std::string config = TunnelConfig("# ");
   config.resize(65536, 'p');  // The largest config accepted.
   EXPECT_EQ(Start(config), kRunning);
   EXPECT_EQ(ReadWholeFile(kConfigPath), config);
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), (Runs{kUninstallRun, kInstallRun}));
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), kUninstallRun + kInstallRun);
   EXPECT_EQ(Status(), kRunning);
 
   // A second start replaces the running tunnel at once.
   const DWORD first_process =
-      test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId;
+      test_support::QueryService(test_support::kTunnelServiceName).dwProcessId;
   EXPECT_EQ(Start(TunnelConfig()), kRunning);
-  EXPECT_NE(test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId, first_process);
+  EXPECT_NE(test_support::QueryService(test_support::kTunnelServiceName).dwProcessId,
+            first_process);
 
   EXPECT_EQ(Stop(), kNotRunning);
   EXPECT_EQ(TunnelServiceState(), 0u) << "the tunnel service is gone";
   EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig()) << "stop leaves the config in place";
   EXPECT_EQ(WireGuardRuns(kWireGuardExe),
-            (Runs{kUninstallRun, kInstallRun, kUninstallRun, kInstallRun, kUninstallRun}));
+            kUninstallRun + kInstallRun + kUninstallRun + kInstallRun + kUninstallRun);
 }
 
 TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   const std::string config = TunnelConfig();
-  EXPECT_EQ(Start(config), Failure(tunnel_test::kWireGuardMissing));
+  EXPECT_EQ(Start(config), Failure(test_support::kWireGuardMissing));
   EXPECT_EQ(ReadWholeFile(kConfigPath), config);
 
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   const struct {
     const char* directives;
     std::string message;
@@ -113,7 +113,7 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
       {"install-exit = 2\r\n", kInstallFailed},
   };
   for (const auto& c : cases) {
-    tunnel_test::SetStandInDirectives(c.directives);
+    test_support::SetStandInDirectives(c.directives);
     const std::string this_config = TunnelConfig(std::string("# ") + c.directives);
     EXPECT_EQ(Start(this_config), Failure(c.message));
     EXPECT_EQ(ReadWholeFile(kConfigPath), this_config);
@@ -124,8 +124,8 @@ TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
 // Ten million lines (over 100 MB) of output, read while WireGuard runs, reach the app shortened
 // to fit, and the service keeps no more of them than that.
 TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  tunnel_test::SetStandInDirectives("install-exit = 1\r\ninstall-output-lines = 10000000\r\n");
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
+  test_support::SetStandInDirectives("install-exit = 1\r\ninstall-output-lines = 10000000\r\n");
   PROCESS_MEMORY_COUNTERS before{};
   ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before)));
   const std::string response = Start(TunnelConfig());
@@ -141,9 +141,9 @@ TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
 }
 
 TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   ASSERT_EQ(Start(TunnelConfig()), kRunning);
-  const Runs runs_before = WireGuardRuns(kWireGuardExe);
+  const std::string runs_before = WireGuardRuns(kWireGuardExe);
   for (const char* hook : {"PreUp", "postup", "  PreDown", "POSTDOWN"}) {
     EXPECT_EQ(Start(TunnelConfig(std::string(hook) + " = cmd /c calc\r\n")),
               Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
@@ -154,8 +154,8 @@ TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
 }
 
 TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns) {
-  ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(TunnelConfig()));
-  EXPECT_EQ(Stop(), Failure(tunnel_test::kWireGuardMissing));
+  ASSERT_TRUE(test_support::InstallTunnelWithBuiltStandIn(TunnelConfig()));
+  EXPECT_EQ(Stop(), Failure(test_support::kWireGuardMissing));
   test_support::CreateFolders(L"C:\\Program Files\\WireGuard");
   ASSERT_TRUE(test_support::WriteFileBytes(kWireGuardExe, "This is not a program.\r\n"));
   // The error Windows gives for starting it, found by trying.
@@ -170,7 +170,7 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns
 }
 
 TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   const struct {
     const char* directives;
     std::string response;
@@ -182,15 +182,15 @@ TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
       {"uninstall-exit = 1\r\n", kNotRunning, 0},  // failed after removing it
   };
   for (const auto& c : cases) {
-    ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-    tunnel_test::SetStandInDirectives(c.directives);
+    ASSERT_TRUE(test_support::RemoveService(test_support::kTunnelServiceName));
+    test_support::SetStandInDirectives(c.directives);
     ASSERT_EQ(Start(TunnelConfig()), kRunning);
     EXPECT_EQ(Stop(), c.response);
     EXPECT_EQ(TunnelServiceState(), c.state_after);
   }
   // WireGuard reports success but the tunnel service goes on running.
-  ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-  tunnel_test::SetStandInDirectives("uninstall-action = keep\r\n");
+  ASSERT_TRUE(test_support::RemoveService(test_support::kTunnelServiceName));
+  test_support::SetStandInDirectives("uninstall-action = keep\r\n");
   ASSERT_EQ(Start(TunnelConfig()), kRunning);
   TunnelCommandOptions options;
   options.wait_limit_ms = 1000;
@@ -200,9 +200,9 @@ TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
 }
 
 TEST_F(TunnelCommandsTest, StartTimesOutWhenTheServiceNeverRuns) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   const DWORD start = GetTickCount();
-  tunnel_test::SetStandInDirectives("start-delay-ms = 60000\r\n");
+  test_support::SetStandInDirectives("start-delay-ms = 60000\r\n");
   EXPECT_EQ(Start(TunnelConfig()),
             Failure(std::string(kInstallFailed) +
                     "\n\nWireGuard tunnel service did not reach the running state."));

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -15,23 +14,24 @@
 #include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "tests/support/dacl.h"
 #include "tests/support/files.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
+#include "tests/support/tunnel_machine.h"
 #include "tunnel_helper/store_security.h"
 
 namespace tunnel_helper {
 namespace {
 
 using common::ReadWholeFile;
+using test_support::kConfigDirectory;
+using test_support::kConfigPath;
+using test_support::kConfigTempPath;
+using test_support::kProductDataDirectory;
 using test_support::PathExists;
-using tunnel_test::kConfigDirectory;
-using tunnel_test::kConfigPath;
-using tunnel_test::kConfigTempPath;
-using tunnel_test::kProductDataDirectory;
 
 constexpr char kDirectoryFailure[] = "Failed to prepare the WireGuard config directory: ";
 
-class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
+class TunnelConfigStoreTest : public test_support::CleanMachineTest {
  protected:
   void SetUp() override {
     CleanMachineTest::SetUp();
@@ -48,7 +48,7 @@ class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
     std::string error;
     ASSERT_TRUE(Write(kEarlier, error)) << error;
   }
-  const std::string kEarlier = tunnel_test::TunnelConfig("# the earlier config\r\n");
+  const std::string kEarlier = test_support::TunnelConfig("# the earlier config\r\n");
   ConfigStorePaths paths_;
 };
 
@@ -98,20 +98,6 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
   }
 }
 
-// The file's descriptor as Wine reports it: from the file's Unix mode bits.
-std::wstring FileSddl(const std::wstring& path) {
-  common::UniqueLocalMemory descriptor;
-  common::UniqueLocalMemory text;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
-          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-          reinterpret_cast<LPWSTR*>(text.receive()), nullptr)) {
-    return L"(unreadable)";
-  }
-  return static_cast<const wchar_t*>(text.get());
-}
-
 // What someone else put in the store's place is never adopted, changed or written through: a
 // file or a folder that is not ours is moved aside whole and the config lands in a fresh folder;
 // a config file that shares its data with another file (a hard link) is replaced as a name.
@@ -142,7 +128,7 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
     SCOPED_TRACE(c.what);
     test_support::RemoveTree(kProductDataDirectory);
     c.plant();
-    const std::wstring outside_sddl = FileSddl(outside);
+    const std::wstring outside_sddl = test_support::DaclOf(outside);
     // Whoever opened the folder before may keep the handle; it must not reach the new config.
     const common::UniqueFileHandle held(
         CreateFileW(kConfigDirectory, READ_CONTROL | WRITE_DAC,
@@ -150,16 +136,17 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 
     std::string error;
-    ASSERT_TRUE(Write(tunnel_test::TunnelConfig(), error)) << error;
-    EXPECT_EQ(ReadWholeFile(kConfigPath), tunnel_test::TunnelConfig());
+    ASSERT_TRUE(Write(test_support::TunnelConfig(), error)) << error;
+    EXPECT_EQ(ReadWholeFile(kConfigPath), test_support::TunnelConfig());
     EXPECT_FALSE(PathExists(kProductDataDirectory + marker));
-    EXPECT_EQ(FileSddl(kConfigPath).find(L";WD)"), std::wstring::npos) << "readable by everyone";
-    EXPECT_EQ(FileSddl(outside), outside_sddl);
+    EXPECT_EQ(test_support::DaclOf(kConfigPath).find(L";WD)"), std::wstring::npos)
+        << "readable by everyone";
+    EXPECT_EQ(test_support::DaclOf(outside), outside_sddl);
     EXPECT_EQ(ReadWholeFile(outside).value_or("not the config"), "not the config");
   }
   // The two planted ones went aside whole, with what they held.
   std::vector<std::string> aside;
-  for (const std::wstring& path : test_support::Matching(tunnel_test::kMovedAsidePattern)) {
+  for (const std::wstring& path : test_support::Matching(test_support::kMovedAsidePattern)) {
     aside.push_back(ReadWholeFile(path).value_or(ReadWholeFile(path + marker).value_or("?")));
   }
   std::sort(aside.begin(), aside.end());
@@ -183,7 +170,7 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
     ASSERT_TRUE(test_support::PlantDirectoryLink(link, elsewhere));
 
     std::string error;
-    EXPECT_FALSE(Write(tunnel_test::TunnelConfig(), error));
+    EXPECT_FALSE(Write(test_support::TunnelConfig(), error));
     EXPECT_EQ(error, kDirectoryFailure + common::WideToUtf8(link) +
                          " is a junction or symbolic link, which is not followed.");
     EXPECT_FALSE(PathExists(elsewhere + L"\\daviza.conf"));

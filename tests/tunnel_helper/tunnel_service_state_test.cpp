@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "tests/tunnel_helper/tunnel_test_support.h"
+#include "tests/support/tunnel_machine.h"
 
 namespace tunnel_helper {
 namespace {
 
-class TunnelServiceStateTest : public tunnel_test::CleanMachineTest {};
+class TunnelServiceStateTest : public test_support::CleanMachineTest {};
 
 DWORD ElapsedSince(DWORD start) { return GetTickCount() - start; }
 
@@ -25,8 +25,8 @@ TEST_F(TunnelServiceStateTest, NotInstalledIsNotRunningWithoutErrorOrPause) {
 // START_PENDING is not running: a short wait runs out with the reason for the wanted state, a
 // longer one polls until the service runs, which reads 3, not 4.
 TEST_F(TunnelServiceStateTest, AServiceThatIsStillStartingIsWaitedFor) {
-  tunnel_test::SetStandInDirectives("start-delay-ms = 2500\r\n");
-  ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(tunnel_test::TunnelConfig(), false));
+  test_support::SetStandInDirectives("start-delay-ms = 2500\r\n");
+  ASSERT_TRUE(test_support::InstallTunnelWithBuiltStandIn(test_support::TunnelConfig(), false));
   std::string error;
   EXPECT_EQ(QueryTunnelServiceState(error), kTunnelStateNotRunning);
   EXPECT_EQ(error, "");

@@ -6,15 +6,15 @@
 
 #include "common/windows_error.h"
 #include "tests/support/files.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
+#include "tests/support/tunnel_machine.h"
 
 namespace tunnel_helper {
 namespace {
 
-using tunnel_test::kWireGuardExe;
-using tunnel_test::kWireGuardExeX86;
+using test_support::kWireGuardExe;
+using test_support::kWireGuardExeX86;
 
-class WireGuardRunnerTest : public tunnel_test::CleanMachineTest {};
+class WireGuardRunnerTest : public test_support::CleanMachineTest {};
 
 TEST_F(WireGuardRunnerTest, FindsTheFirstFileOfTheTwoLocations) {
   const struct {
@@ -29,12 +29,12 @@ TEST_F(WireGuardRunnerTest, FindsTheFirstFileOfTheTwoLocations) {
       {false, false, true, std::nullopt},
   };
   for (const auto& c : cases) {
-    tunnel_test::CleanMachineTest::SetUp();
+    test_support::CleanMachineTest::SetUp();
     if (c.program_files) {
-      ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+      ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
     }
     if (c.program_files_x86) {
-      ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExeX86));
+      ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExeX86));
     }
     if (c.folder_at_first) test_support::CreateFolders(kWireGuardExe);
     EXPECT_EQ(FindWireGuardExe(), c.found);
@@ -44,10 +44,10 @@ TEST_F(WireGuardRunnerTest, FindsTheFirstFileOfTheTwoLocations) {
 // Standard output and standard error share one pipe, bytes as written; only the final line break
 // goes.
 TEST_F(WireGuardRunnerTest, OutputErrorAndExitCodeOfARun) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   const std::wstring config = L"C:\\ProgramData\\runner.conf";
-  ASSERT_TRUE(test_support::WriteFileBytes(config, tunnel_test::TunnelConfig()));
-  tunnel_test::SetStandInDirectives(
+  ASSERT_TRUE(test_support::WriteFileBytes(config, test_support::TunnelConfig()));
+  test_support::SetStandInDirectives(
       "install-exit = 4294967295\r\n"
       "install-output = first\tline \r\n"
       "install-output = caf\xc3\xa9\r\n"

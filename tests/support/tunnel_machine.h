@@ -10,9 +10,8 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-namespace tunnel_test {
+namespace test_support {
 
 inline constexpr wchar_t kTunnelServiceName[] = L"WireGuardTunnel$daviza";
 inline constexpr wchar_t kProductDataDirectory[] = L"C:\\ProgramData\\ZEQ VPN";
@@ -39,8 +38,9 @@ void SetStandInDirectives(std::string_view directives);
 // Copies the stand-in built beside the test program to `path`.
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path);
 
-// The runs of the stand-in at `exe_path` so far, each the list of its arguments.
-std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path);
+// The runs of the stand-in at `exe_path` so far as it logs them: a line (ended by CR LF) per run,
+// its arguments separated by tabs.
+std::string WireGuardRuns(const std::wstring& exe_path);
 
 // The tunnel service's state; 0 when it does not exist.
 DWORD TunnelServiceState();
@@ -59,4 +59,4 @@ class CleanMachineTest : public ::testing::Test {
   void TearDown() override;
 };
 
-}  // namespace tunnel_test
+}  // namespace test_support
