@@ -2,7 +2,7 @@
 
 #include <tlhelp32.h>
 
-#include "tests/support/files.h"
+#include "common/executable_path.h"
 
 namespace test_support {
 
@@ -79,7 +79,7 @@ bool IsProcessRunning(const std::wstring& image_name) {
 }
 
 std::wstring BuiltProgram(const std::wstring& program) {
-  return L"\"" + ProgramFolder() + L"\\" + program + L"\"";
+  return L"\"" + common::ExecutableFolder() + L"\\" + program + L"\"";
 }
 
 }  // namespace test_support

@@ -1,4 +1,6 @@
-// Child processes of a test, with their output collected and every wait bounded.
+// Child processes of a test, with their output collected and every wait bounded. Free of
+// GoogleTest, like wait.h, so that the start-up benchmark shares them: they report what they saw,
+// and the tests decide.
 #pragma once
 
 #include <windows.h>
