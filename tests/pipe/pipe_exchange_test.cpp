@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/tunnel_helper_client.h"
-#include "tests/support/helper_service_fixture.h"
 #include "tests/support/pipes.h"
 #include "tests/support/process.h"
 #include "tests/support/test_helper_service.h"

@@ -7,7 +7,6 @@
 #include "app/tunnel_helper_client.h"
 #include "common/windows_error.h"
 #include "tests/support/dacl.h"
-#include "tests/support/helper_service_fixture.h"
 #include "tests/support/pipes.h"
 #include "tests/support/process.h"
 #include "tests/support/test_helper_service.h"

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "common/executable_path.h"
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "tests/support/process.h"
 #include "tests/support/wait.h"
 
 namespace test_support {
@@ -32,19 +34,11 @@ std::optional<std::wstring> QuotedUnixPathOf(const std::wstring& path) {
   return L"\"" + std::wstring(unix_path.begin(), unix_path.end()) + L"\"";
 }
 
-// Runs a Unix program and waits (bounded) for `done`: Wine starts Unix programs detached, with no
-// handle to wait on.
+// Starts a Unix program and waits (bounded) for `done`: Wine starts Unix programs detached, and
+// the handle it gives (null, or one that cannot be waited on) says nothing.
 template <typename Condition>
-bool RunUnixProgram(const wchar_t* program, std::wstring command_line, Condition done) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return false;
-  }
-  const common::UniqueHandle process_handle(process.hProcess);
-  const common::UniqueHandle thread_handle(process.hThread);
+bool RunUnixProgram(const std::wstring& command_line, Condition done) {
+  static_cast<void>(StartProcess(command_line));
   return PollUntil(done, 5000);
 }
 
@@ -54,8 +48,8 @@ void RemoveOnce(const std::wstring& path) {
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
     if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
-      static_cast<void>(RunUnixProgram(L"Z:\\bin\\rm", L"rm -f " + *unix_path,
-                                       [&] { return !PathExists(path); }));
+      static_cast<void>(
+          RunUnixProgram(L"Z:\\bin\\rm -f " + *unix_path, [&] { return !PathExists(path); }));
     }
     return;
   }
@@ -75,10 +69,7 @@ std::wstring ProgramFolder() { return common::ExecutableFolder(); }
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file ||
-      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
+  if (!file || !common::WriteAll(file.get(), bytes)) {
     return ::testing::AssertionFailure()
            << "writing " << common::WideToUtf8(path) << ": "
            << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
@@ -125,7 +116,7 @@ void RemoveTree(const std::wstring& path) {
     return ::testing::AssertionFailure() << "no Unix path: this helper needs Wine";
   }
   constexpr DWORD kDirectoryLink = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
-  if (!RunUnixProgram(L"Z:\\bin\\ln", L"ln -s " + *unix_target + L" " + *unix_link,
+  if (!RunUnixProgram(L"Z:\\bin\\ln -s " + *unix_target + L" " + *unix_link,
                       [&] { return GetFileAttributesW(link.c_str()) == kDirectoryLink; })) {
     return ::testing::AssertionFailure() << common::WideToUtf8(link) << " did not become a link";
   }
@@ -135,10 +126,9 @@ void RemoveTree(const std::wstring& path) {
 std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
   wchar_t value[1024] = {};
   DWORD size = sizeof(value);
-  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
+  return RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS
+             ? std::optional<std::wstring>(value)
+             : std::nullopt;
 }
 
 }  // namespace test_support

@@ -1,5 +1,6 @@
-// Pipes as tests drive them by hand: a server of the test's own, and a client that talks to a pipe
-// as a misbehaving or foreign client would.
+// The helper pipe as tests drive it: the test service (tests/pipe/test_helper_service.cpp) behind
+// it as "DAVIZATunnelHelper" under the real service control manager, a server of the test's own,
+// and a client that talks to a pipe by hand, as a misbehaving or foreign client would.
 #pragma once
 
 #include <windows.h>
@@ -12,8 +13,20 @@
 
 #include "common/helper_names.h"
 #include "common/unique_handle.h"
+#include "tests/support/windows_service.h"
 
 namespace test_support {
+
+// Registers the test service, starts it, and stops it again after the test, also when the test
+// fails.
+class HelperServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(RegisterService(common::kHelperServiceName, L"test_helper_service.exe"));
+    ASSERT_TRUE(StartServiceAndWait(common::kHelperServiceName));
+  }
+  void TearDown() override { EXPECT_TRUE(StopServiceAndWait(common::kHelperServiceName)); }
+};
 
 // A message pipe server of the test's own: the far end for the client's reader, or, under a name
 // the product serves, what a local attacker would create first. A new instance takes a client

@@ -36,9 +36,9 @@ inline std::string EchoOf(const std::string& request) {
 inline std::string EchoRequestOfSize(std::size_t size, unsigned seed = 0) {
   const std::size_t frame = common::EncodeHelperRequest({.command = "echo", .config = ""}).size();
   std::string config(size > frame ? size - frame : 0, 'a');
-  for (std::size_t i = 0; i < config.size(); ++i) {
-    config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);  // Nothing that needs escaping.
-  }
+  // Nothing that needs escaping.
+  for (std::size_t i = 0; i < config.size(); ++i)
+    config[i] = static_cast<char>('a' + (i * 31 + seed) % 26);
   return common::EncodeHelperRequest({.command = "echo", .config = config});
 }
 

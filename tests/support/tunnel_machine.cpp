@@ -30,17 +30,15 @@ void RemoveMachineState() {
 }  // namespace
 
 std::string TunnelConfig(std::string_view extra) {
-  std::string config =
-      "[Interface]\r\n"
-      "PrivateKey = yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=\r\n"
-      "Address = 10.8.0.2/32\r\n"
-      "\r\n"
-      "[Peer]\r\n"
-      "PublicKey = xTIBA5rboUvnH4htodjb6e697QjLERt1NAB4mZqp8Dg=\r\n"
-      "AllowedIPs = 0.0.0.0/0\r\n"
-      "Endpoint = vpn.example.net:51820\r\n";
-  config += extra;
-  return config;
+  return "[Interface]\r\n"
+         "PrivateKey = yAnz5TF+lXXJte14tji3zlMNq+hd2rYUIgJBgB3fBmk=\r\n"
+         "Address = 10.8.0.2/32\r\n"
+         "\r\n"
+         "[Peer]\r\n"
+         "PublicKey = xTIBA5rboUvnH4htodjb6e697QjLERt1NAB4mZqp8Dg=\r\n"
+         "AllowedIPs = 0.0.0.0/0\r\n"
+         "Endpoint = vpn.example.net:51820\r\n" +
+         std::string(extra);
 }
 
 void SetStandInDirectives(std::string_view directives) {
@@ -66,8 +64,7 @@ std::string WireGuardRuns(const std::wstring& exe_path) {
 
 DWORD TunnelServiceState() { return QueryService(kTunnelServiceName).dwCurrentState; }
 
-::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config,
-                                                         bool wait_until_running) {
+::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config) {
   CreateFolders(kConfigDirectory);
   if (::testing::AssertionResult written = WriteFileBytes(kConfigPath, config); !written) {
     return written;
@@ -77,9 +74,9 @@ DWORD TunnelServiceState() { return QueryService(kTunnelServiceName).dwCurrentSt
   if (install.exit_code != 0) {
     return ::testing::AssertionFailure() << "the stand-in's install failed: " << install.output;
   }
-  if (wait_until_running && WaitForService(kTunnelServiceName, 10000, [](const auto& s) {
-                              return s.dwCurrentState == SERVICE_RUNNING;
-                            }).dwCurrentState != SERVICE_RUNNING) {
+  if (WaitForService(kTunnelServiceName, 10000, [](const auto& s) {
+        return s.dwCurrentState == SERVICE_RUNNING;
+      }).dwCurrentState != SERVICE_RUNNING) {
     return ::testing::AssertionFailure() << "the tunnel service does not run";
   }
   return ::testing::AssertionSuccess();
@@ -88,8 +85,6 @@ DWORD TunnelServiceState() { return QueryService(kTunnelServiceName).dwCurrentSt
 void CleanMachineTest::SetUp() {
   ASSERT_TRUE(RemoveService(kTunnelServiceName));
   RemoveMachineState();
-  ASSERT_FALSE(PathExists(kProductDataDirectory));
-  ASSERT_FALSE(PathExists(kWireGuardExe));
 }
 
 void CleanMachineTest::TearDown() {

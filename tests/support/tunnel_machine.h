@@ -46,10 +46,8 @@ std::string WireGuardRuns(const std::wstring& exe_path);
 DWORD TunnelServiceState();
 
 // Writes `config` to the config file and installs the tunnel with the stand-in built beside the
-// test program (which stays the service's program), then waits until the service runs unless
-// `wait_until_running` is false.
-::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config,
-                                                         bool wait_until_running = true);
+// test program (which stays the service's program), then waits until the service runs.
+::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config);
 
 // Every test starts on a clean machine and leaves one: no tunnel service, no config folder, no
 // WireGuard in either place, also when it fails.

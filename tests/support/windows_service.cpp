@@ -1,7 +1,5 @@
 #include "tests/support/windows_service.h"
 
-#include <vector>
-
 #include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
@@ -38,17 +36,11 @@ bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
 }  // namespace
 
 ::testing::AssertionResult RegisterService(const std::wstring& name, const std::wstring& program) {
+  if (::testing::AssertionResult removed = RemoveService(name); !removed) return removed;
   const common::UniqueServiceHandle manager(
       OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) return Failed("OpenSCManagerW", name);
   const std::wstring command = BuiltProgram(program);
-  if (const common::UniqueServiceHandle service = OpenNamedService(name)) {
-    return ChangeServiceConfigW(service.get(), SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                nullptr, nullptr, nullptr)
-               ? ::testing::AssertionSuccess()
-               : Failed("ChangeServiceConfigW", name);
-  }
   const common::UniqueServiceHandle created(
       CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                      SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
@@ -81,8 +73,8 @@ bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
   if (!service) return Failed("OpenServiceW", name);
   SERVICE_STATUS status{};
-  if (!ControlService(service.get(), control, &status)) return Failed("ControlService", name);
-  return ::testing::AssertionSuccess();
+  return ControlService(service.get(), control, &status) ? ::testing::AssertionSuccess()
+                                                         : Failed("ControlService", name);
 }
 
 ::testing::AssertionResult StopServiceAndWait(const std::wstring& name, DWORD limit_ms) {
@@ -110,10 +102,9 @@ bool IsStopped(const SERVICE_STATUS_PROCESS& status) {
   if (const common::UniqueServiceHandle service = OpenNamedService(name)) {
     if (!DeleteService(service.get())) return Failed("DeleteService", name);
   }
-  if (!PollUntil([&] { return !OpenNamedService(name); }, 5000)) {
-    return ::testing::AssertionFailure() << common::WideToUtf8(name) << " is known still";
-  }
-  return ::testing::AssertionSuccess();
+  return PollUntil([&] { return !OpenNamedService(name); }, 5000)
+             ? ::testing::AssertionSuccess()
+             : ::testing::AssertionFailure() << common::WideToUtf8(name) << " is known still";
 }
 
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
@@ -122,26 +113,19 @@ SERVICE_STATUS_PROCESS QueryService(const std::wstring& name) {
 
 std::optional<ServiceConfig> QueryServiceConfiguration(const std::wstring& name) {
   const common::UniqueServiceHandle service = OpenNamedService(name);
-  // Asks for the size first; the buffer is DWORD-aligned for the structures.
-  const auto query = [](auto&& call) -> std::optional<std::vector<DWORD>> {
-    DWORD needed = 0;
-    call(nullptr, 0, &needed);
-    std::vector<DWORD> buffer(needed / sizeof(DWORD) + 1);
-    if (!call(reinterpret_cast<BYTE*>(buffer.data()), needed, &needed)) return std::nullopt;
-    return buffer;
-  };
-  if (!service) return std::nullopt;
-  const auto basic = query([&](BYTE* data, DWORD size, DWORD* needed) {
-    return QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(data), size,
-                               needed);
-  });
-  const auto description = query([&](BYTE* data, DWORD size, DWORD* needed) {
-    return QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, data, size, needed);
-  });
-  if (!basic || !description) return std::nullopt;
-  const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(basic->data());
-  const wchar_t* text =
-      reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description->data())->lpDescription;
+  // 8 KiB is the most either answer takes.
+  alignas(QUERY_SERVICE_CONFIGW) BYTE basic[8192];
+  alignas(SERVICE_DESCRIPTIONW) BYTE description[8192];
+  DWORD needed = 0;
+  if (!service ||
+      !QueryServiceConfigW(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGW*>(basic),
+                           sizeof(basic), &needed) ||
+      !QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, description,
+                            sizeof(description), &needed)) {
+    return std::nullopt;
+  }
+  const auto* config = reinterpret_cast<const QUERY_SERVICE_CONFIGW*>(basic);
+  const wchar_t* text = reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description)->lpDescription;
   return ServiceConfig{config->dwServiceType,      config->dwStartType,   config->lpBinaryPathName,
                        config->lpServiceStartName, config->lpDisplayName, text ? text : L""};
 }

@@ -15,7 +15,7 @@
 namespace test_support {
 
 // Creates the own-process, demand-start service `name` running `program` (a file name in the
-// program folder), or points an existing one at it.
+// program folder), in place of one of that name that is there already.
 ::testing::AssertionResult RegisterService(const std::wstring& name, const std::wstring& program);
 
 // Starts the service and waits until it reports RUNNING.
