@@ -21,9 +21,6 @@ using test_support::EchoOf;
 using test_support::EchoRequestOfSize;
 using test_support::Fingerprint;
 
-constexpr char kUnavailable[] =
-    "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
-
 class PipeExchangeTest : public test_support::HelperServiceTest {};
 
 // Requests up to the limit arrive byte for byte, across several reads; longer ones are read to
@@ -31,8 +28,7 @@ class PipeExchangeTest : public test_support::HelperServiceTest {};
 TEST_F(PipeExchangeTest, RequestsUpToTheLimitAndOneByteMore) {
   for (const std::size_t size : {40u, 4097u, 10000u, 73728u, 73729u, 300000u}) {
     const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
-    const common::ReceivedHelperResponse response = app::SendHelperMessage(request);
-    EXPECT_EQ(response.message,
+    EXPECT_EQ(app::SendHelperMessage(request).message,
               size <= 73728 ? Fingerprint(request) : "Request exceeded the maximum supported size.")
         << size;
   }
@@ -61,18 +57,12 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   }
 }
 
-// Clients that come and go, or connect and say nothing (cut off soon), do not keep the next
-// client from its answer within its own 5 s; nor does one that gave up on an oversized answer.
+// Clients that come and go do not keep the next client from its answer within its own 5 s; nor
+// does one that gave up on an oversized answer. (Clients that say nothing: see below.)
 TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(test_support::ConnectRawClient());
-  const common::UniqueFileHandle silent = test_support::ConnectRawClient();
-  ASSERT_TRUE(silent);
   const std::string request = EchoRequestOfSize(80);
   EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
-  std::string error;
-  EXPECT_FALSE(app::ReadPipeMessage(silent.get(), 1000, &error).has_value());
-  EXPECT_EQ(error.rfind("Failed to read from the tunnel helper pipe: ", 0), 0u) << error;
-
   EXPECT_EQ(app::SendHelperRequest({.command = "respond", .config = "131073"}).message,
             "Tunnel helper response exceeded the maximum supported size.");
   EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
@@ -132,9 +122,9 @@ TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
     EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "round " << round;
   }
   ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  const common::ReceivedHelperResponse stopped = app::SendHelperMessage(R"({"command":"status"})");
-  EXPECT_FALSE(stopped.ok);
-  EXPECT_EQ(stopped.message, kUnavailable);
+  EXPECT_EQ(
+      app::SendHelperMessage(R"({"command":"status"})").message,
+      "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.");
 }
 
 // Every request gets its own answer: nothing lost, nothing unavailable, nothing mixed up, also

@@ -1,8 +1,10 @@
-// The service's life under the real service control manager of the Wine prefix.
+// The service's life under the real service control manager of the Wine prefix, and the status
+// reports it makes there.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "app/tunnel_helper_client.h"
 #include "common/windows_error.h"
@@ -10,6 +12,7 @@
 #include "tests/support/pipes.h"
 #include "tests/support/process.h"
 #include "tests/support/test_helper_service.h"
+#include "tunnel_helper/service_status.h"
 
 namespace {
 
@@ -30,7 +33,7 @@ DWORD StateWithin(DWORD limit_ms) {
       .dwCurrentState;
 }
 
-// The reports themselves are checked on the reporter (service_status_test.cpp).
+// The reports themselves are checked on the reporter (at the end).
 TEST_F(ServiceHostTest, RunningUntilAStopWithNoClientEndsIt) {
   EXPECT_TRUE(SendServiceControl(kHelperServiceName, SERVICE_CONTROL_INTERROGATE));
   EXPECT_EQ(QueryService(kHelperServiceName).dwControlsAccepted,
@@ -149,6 +152,31 @@ TEST(ProductService, StartedByHandExitsWithZero) {
   const test_support::ProcessRun run =
       test_support::RunProcess(test_support::BuiltProgram(L"tunnel_helper.exe"), 30000);
   EXPECT_EQ(run.exit_code, 0u);
+}
+
+// A pending phase counts its reports from 1, anything else reports 0; no control is accepted
+// while the service starts. (The rest of a report is what it was given.)
+TEST(ServiceStatusReporter, CountsCheckpointsAndAcceptsControlsOnceStarted) {
+  constexpr DWORD kStopAndShutdown = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+  // The state reported, then the checkpoint and the controls accepted, over a service's life
+  // with repeated stop controls and a second start.
+  const std::tuple<DWORD, DWORD, DWORD> steps[] = {
+      {SERVICE_START_PENDING, 1, 0},
+      {SERVICE_RUNNING, 0, kStopAndShutdown},
+      {SERVICE_STOP_PENDING, 1, kStopAndShutdown},
+      {SERVICE_STOP_PENDING, 2, kStopAndShutdown},
+      {SERVICE_STOP_PENDING, 3, kStopAndShutdown},
+      {SERVICE_STOPPED, 0, kStopAndShutdown},
+      {SERVICE_START_PENDING, 1, 0},
+      {SERVICE_STOPPED, 0, kStopAndShutdown},
+  };
+  tunnel_helper::ServiceStatusReporter reporter;  // No handle: nothing reaches a real manager.
+  for (const auto& [state, checkpoint, controls] : steps) {
+    reporter.Report(state, ERROR_SUCCESS, 3000);
+    const SERVICE_STATUS status = reporter.Current();
+    EXPECT_EQ(std::tuple(status.dwCurrentState, status.dwCheckPoint, status.dwControlsAccepted),
+              std::tuple(state, checkpoint, controls));
+  }
 }
 
 }  // namespace

@@ -23,18 +23,6 @@ namespace {
 
 std::atomic<bool> fail_next_large_allocation{false};
 
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (size > 4096 && fail_next_large_allocation.exchange(false)) throw std::bad_alloc();
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-
-namespace {
-
 common::HelperResponse AnswerForTests(const common::HelperRequest& request) {
   const std::string& command = request.command;
   const std::string config = request.config.value_or("");
@@ -64,6 +52,14 @@ common::HelperResponse AnswerForTests(const common::HelperRequest& request) {
 }
 
 }  // namespace
+
+void* operator new(std::size_t size) {
+  if (size > 4096 && fail_next_large_allocation.exchange(false)) throw std::bad_alloc();
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   return tunnel_helper::RunServiceHost(AnswerForTests);
