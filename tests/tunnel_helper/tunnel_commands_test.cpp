@@ -7,13 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "common/file_bytes.h"
 #include "common/helper_protocol.h"
-#include "common/windows_error.h"
 #include "tests/support/files.h"
-#include "tests/support/process.h"
 #include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
 
@@ -22,6 +20,7 @@ namespace {
 
 using common::ReadWholeFile;
 using test_support::kConfigPath;
+using test_support::kTunnelServiceName;
 using test_support::kWireGuardExe;
 using test_support::TunnelConfig;
 using test_support::TunnelServiceState;
@@ -53,17 +52,14 @@ TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   std::string largest = TunnelConfig("# ");
   largest.resize(65537, 'p');
-  const struct {
-    common::HelperRequest request;
-    const char* message;
-  } cases[] = {
+  const std::pair<common::HelperRequest, const char*> cases[] = {
       {{.command = "Start", .config = {}}, "Unsupported tunnel helper command."},
       {{.command = "start", .config = {}}, "Missing WireGuard config for the tunnel helper."},
       {{.command = "start", .config = ""}, "Missing WireGuard config for the tunnel helper."},
       {{.command = "start", .config = largest},
        "WireGuard config exceeded the maximum supported size."},
   };
-  for (const auto& c : cases) EXPECT_EQ(Respond(c.request), Failure(c.message)) << c.message;
+  for (const auto& [request, message] : cases) EXPECT_EQ(Respond(request), Failure(message));
   EXPECT_FALSE(test_support::PathExists(test_support::kProductDataDirectory));
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), "");
 }
@@ -85,11 +81,9 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   EXPECT_EQ(Status(), kRunning);
 
   // A second start replaces the running tunnel at once.
-  const DWORD first_process =
-      test_support::QueryService(test_support::kTunnelServiceName).dwProcessId;
+  const DWORD first_process = test_support::QueryService(kTunnelServiceName).dwProcessId;
   EXPECT_EQ(Start(TunnelConfig()), kRunning);
-  EXPECT_NE(test_support::QueryService(test_support::kTunnelServiceName).dwProcessId,
-            first_process);
+  EXPECT_NE(test_support::QueryService(kTunnelServiceName).dwProcessId, first_process);
 
   EXPECT_EQ(Stop(), kNotRunning);
   EXPECT_EQ(TunnelServiceState(), 0u) << "the tunnel service is gone";
@@ -98,27 +92,18 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
             kUninstallRun + kInstallRun + kUninstallRun + kInstallRun + kUninstallRun);
 }
 
+// What WireGuard writes when it fails reaches the app too: see the test after this one.
 TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   const std::string config = TunnelConfig();
   EXPECT_EQ(Start(config), Failure(test_support::kWireGuardMissing));
   EXPECT_EQ(ReadWholeFile(kConfigPath), config);
 
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
-  const struct {
-    const char* directives;
-    std::string message;
-  } cases[] = {
-      {"install-exit = 1\r\ninstall-output = first\r\ninstall-error = second\r\n",
-       std::string(kInstallFailed) + "\n\nfirst\r\nsecond"},
-      {"install-exit = 2\r\n", kInstallFailed},
-  };
-  for (const auto& c : cases) {
-    test_support::SetStandInDirectives(c.directives);
-    const std::string this_config = TunnelConfig(std::string("# ") + c.directives);
-    EXPECT_EQ(Start(this_config), Failure(c.message));
-    EXPECT_EQ(ReadWholeFile(kConfigPath), this_config);
-    EXPECT_EQ(TunnelServiceState(), 0u);
-  }
+  test_support::SetStandInDirectives("install-exit = 2\r\n");
+  const std::string second = TunnelConfig("# the second\r\n");
+  EXPECT_EQ(Start(second), Failure(kInstallFailed));
+  EXPECT_EQ(ReadWholeFile(kConfigPath), second);
+  EXPECT_EQ(TunnelServiceState(), 0u);
 }
 
 // Ten million lines (over 100 MB) of output, read while WireGuard runs, reach the app shortened
@@ -144,11 +129,10 @@ TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   ASSERT_EQ(Start(TunnelConfig()), kRunning);
   const std::string runs_before = WireGuardRuns(kWireGuardExe);
-  for (const char* hook : {"PreUp", "postup", "  PreDown", "POSTDOWN"}) {
-    EXPECT_EQ(Start(TunnelConfig(std::string(hook) + " = cmd /c calc\r\n")),
-              Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
-                      "PostDown), which ZEQ VPN does not accept."));
-  }
+  // Every spelling of a hook is found by ContainsScriptHooks (script_hooks_test.cpp).
+  EXPECT_EQ(Start(TunnelConfig("postup = cmd /c calc\r\n")),
+            Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
+                    "PostDown), which ZEQ VPN does not accept."));
   EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig());
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), runs_before);
 }
@@ -158,45 +142,38 @@ TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns
   EXPECT_EQ(Stop(), Failure(test_support::kWireGuardMissing));
   test_support::CreateFolders(L"C:\\Program Files\\WireGuard");
   ASSERT_TRUE(test_support::WriteFileBytes(kWireGuardExe, "This is not a program.\r\n"));
-  // The error Windows gives for starting it, found by trying.
-  const test_support::ProcessRun tried =
-      test_support::RunProcess(L"\"" + std::wstring(kWireGuardExe) + L"\"");
-  ASSERT_FALSE(tried.started);
-  const std::string not_started = Failure("Failed to start the WireGuard command: " +
-                                          common::DescribeWindowsError(tried.start_error));
-  EXPECT_EQ(Stop(), not_started);
+  // The runner's text for a start that failed (wireguard_runner_test.cpp), as the response.
+  const std::string not_started = Stop();
+  EXPECT_TRUE(
+      not_started.starts_with(R"({"ok":false,"message":"Failed to start the WireGuard command: )"))
+      << not_started;
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(Start(TunnelConfig()), not_started);
 }
 
 TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
-  const struct {
-    const char* directives;
-    std::string response;
-    DWORD state_after;
-  } cases[] = {
+  // What the stand-in is told, how long the stop waits, its response, and the tunnel service's
+  // state after it.
+  const std::tuple<const char*, DWORD, std::string, DWORD> cases[] = {
       {"uninstall-action = keep\r\nuninstall-exit = 1\r\n"
        "uninstall-output = The tunnel is in use.\r\n",
+       kTunnelServiceWaitTimeoutMs,
        Failure(std::string(kUninstallFailed) + "\n\nThe tunnel is in use."), SERVICE_RUNNING},
-      {"uninstall-exit = 1\r\n", kNotRunning, 0},  // failed after removing it
+      {"uninstall-exit = 1\r\n", kTunnelServiceWaitTimeoutMs, kNotRunning, 0},  // it was removed
+      // WireGuard reports success but the tunnel service goes on running.
+      {"uninstall-action = keep\r\n", 1000,
+       Failure(std::string(kUninstallFailed) +
+               "\n\nWireGuard tunnel service did not stop cleanly."),
+       SERVICE_RUNNING},
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(test_support::RemoveService(test_support::kTunnelServiceName));
-    test_support::SetStandInDirectives(c.directives);
+  for (const auto& [directives, wait_limit_ms, response, state_after] : cases) {
+    ASSERT_TRUE(test_support::RemoveService(kTunnelServiceName));
+    test_support::SetStandInDirectives(directives);
     ASSERT_EQ(Start(TunnelConfig()), kRunning);
-    EXPECT_EQ(Stop(), c.response);
-    EXPECT_EQ(TunnelServiceState(), c.state_after);
+    EXPECT_EQ(common::EncodeHelperResponse(StopTunnel({.wait_limit_ms = wait_limit_ms})), response);
+    EXPECT_EQ(TunnelServiceState(), state_after);
   }
-  // WireGuard reports success but the tunnel service goes on running.
-  ASSERT_TRUE(test_support::RemoveService(test_support::kTunnelServiceName));
-  test_support::SetStandInDirectives("uninstall-action = keep\r\n");
-  ASSERT_EQ(Start(TunnelConfig()), kRunning);
-  TunnelCommandOptions options;
-  options.wait_limit_ms = 1000;
-  EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(options)),
-            Failure(std::string(kUninstallFailed) +
-                    "\n\nWireGuard tunnel service did not stop cleanly."));
 }
 
 TEST_F(TunnelCommandsTest, StartTimesOutWhenTheServiceNeverRuns) {

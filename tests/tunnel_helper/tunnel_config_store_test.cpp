@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/file_bytes.h"
@@ -55,12 +56,9 @@ class TunnelConfigStoreTest : public test_support::CleanMachineTest {
 // On a clean machine the folders are created under the machine's ProgramData folder, then the
 // file, byte for byte; a later config replaces it, and a temporary file left by a crash too.
 TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
-  EXPECT_EQ(paths_.config_file, kConfigPath);
-  EXPECT_EQ(paths_.temporary_file, kConfigTempPath);
   const std::string cases[] = {
-      "[Interface]\r\nPrivateKey = a\r\n",                 // CR LF stays CR LF
-      "[Interface]\nA = b",                                // LF stays LF
-      std::string("nul\0byte \xff\xfe \xef\xbb\xbf", 18),  // NUL, high bytes, a BOM inside
+      // CR LF and LF stay as they are, and so do NUL, high bytes and a BOM inside.
+      std::string("[Interface]\r\nPrivateKey = a\nnul\0byte \xff\xfe \xef\xbb\xbf", 43),
       "x",
   };
   for (const std::string& config : cases) {
@@ -80,22 +78,20 @@ TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
   }
 }
 
+// Here the config file is held open by a reader that does not share its deletion.
 TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFile) {
   const std::string prefix = "Failed to replace the WireGuard config file: ";
   StoreEarlierConfig();
-  {
-    SCOPED_TRACE("the config file held open by a reader that does not share its deletion");
-    const common::UniqueFileHandle holder(
-        CreateFileW(kConfigPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder.valid());
-    std::string error;
-    EXPECT_FALSE(Write("new config", error));
-    ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
-    EXPECT_GT(error.size(), prefix.size());
-    EXPECT_FALSE(PathExists(kConfigTempPath));
-    EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
-  }
+  const common::UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.valid());
+  std::string error;
+  EXPECT_FALSE(Write("new config", error));
+  ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
+  EXPECT_GT(error.size(), prefix.size());
+  EXPECT_FALSE(PathExists(kConfigTempPath));
+  EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
 }
 
 // What someone else put in the store's place is never adopted, changed or written through: a
@@ -104,10 +100,8 @@ TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFil
 TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopted) {
   const std::wstring marker = L"\\wireguard\\planted.txt";
   const std::wstring outside = L"C:\\users\\Public\\someone-else.txt";
-  const struct {
-    const char* what;
-    std::function<void()> plant;
-  } cases[] = {
+  // What is planted, and how.
+  const std::pair<const char*, std::function<void()>> cases[] = {
       {"a file in the folder's place",
        [] { ASSERT_TRUE(test_support::WriteFileBytes(kProductDataDirectory, "a file")); }},
       {"a folder someone else made, readable and held open by them",
@@ -124,10 +118,10 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
          ASSERT_TRUE(CreateHardLinkW(kConfigPath, outside.c_str(), nullptr));
        }},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, plant] : cases) {
+    SCOPED_TRACE(what);
     test_support::RemoveTree(kProductDataDirectory);
-    c.plant();
+    plant();
     const std::wstring outside_sddl = test_support::DaclOf(outside);
     // Whoever opened the folder before may keep the handle; it must not reach the new config.
     const common::UniqueFileHandle held(
@@ -179,7 +173,7 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
       EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
     }
   }
-  test_support::RemoveTree(kProductDataDirectory);
+  test_support::RemoveTree(kProductDataDirectory);  // The links first: then what they point to.
   test_support::RemoveTree(elsewhere);
 }
 
@@ -188,11 +182,8 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
 TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   constexpr StoreObject kFolder = StoreObject::kFolder;
   constexpr StoreObject kFile = StoreObject::kFile;
-  const struct {
-    const wchar_t* sddl;
-    StoreObject kind;
-    bool trusted;
-  } cases[] = {
+  // The descriptor, what it is found on, and whether it is trusted.
+  const std::tuple<const wchar_t*, StoreObject, bool> cases[] = {
       {kConfigStoreSddl, kFolder, true},
       {kConfigStoreSddl, kFile, true},
       {L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, true},
@@ -217,12 +208,12 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   };
   common::UniqueLocalMemory account;
   ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-7-7-7-1000", account.receive()));
-  for (const auto& c : cases) {
+  for (const auto& [sddl, kind, trusted] : cases) {
     common::UniqueLocalMemory descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        c.sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
-    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind, account.get()), c.trusted)
-        << common::WideToUtf8(c.sddl);
+        sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
+    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), kind, account.get()), trusted)
+        << common::WideToUtf8(sddl);
   }
   // No DACL at all lets everyone in. (Wine reads "NO_ACCESS_CONTROL" as an empty DACL instead.)
   SECURITY_DESCRIPTOR no_dacl{};
