@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/session_mutex.h"
@@ -31,16 +32,10 @@ std::wstring AppCommand(const std::wstring& arguments = L"") {
 
 std::vector<HWND> MainWindows() {
   std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND window, LPARAM found) -> BOOL {
-        wchar_t title[64] = {};
-        GetWindowTextW(window, title, 64);
-        if (std::wstring(title) == L"ZEQ VPN for Windows") {
-          reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  for (HWND window = nullptr;
+       (window = FindWindowExW(nullptr, window, nullptr, L"ZEQ VPN for Windows")) != nullptr;) {
+    windows.push_back(window);
+  }
   return windows;
 }
 
@@ -93,10 +88,8 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
   ASSERT_EQ(windows.size(), 1u);
   RECT frame{};
   GetWindowRect(windows[0], &frame);
-  EXPECT_EQ(frame.left, 10);
-  EXPECT_EQ(frame.top, 10);
-  EXPECT_EQ(frame.right - frame.left, 1280);
-  EXPECT_EQ(frame.bottom - frame.top, 720);
+  EXPECT_EQ(std::tuple(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top),
+            std::tuple(10L, 10L, 1280L, 720L));
   EXPECT_TRUE(test_support::PollUntil([&] { return IsWindowVisible(windows[0]) != FALSE; }, 5000));
   // The view keeps covering the client area when the window is resized.
   SetWindowPos(windows[0], nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -127,28 +120,20 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
   EXPECT_EQ(Control(launcher + "launch" + program),
             "error unsupported_scheme\nOnly http, https and mailto links can be opened.");
 
-  const std::string start =
-      "invoke com.daviza.vpn/tunnel start config\n" + test_support::TunnelConfig();
-  EXPECT_EQ(Control(start), std::string("error start_failed\n") + test_support::kWireGuardMissing);
+  // The tunnel's calls reach the service and WireGuard; how failures travel is seen layer by layer.
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
-  const struct {
-    std::string request;
-    std::string answer;
-  } calls[] = {
-      {start, "success null"},
+  const std::pair<std::string, std::string> calls[] = {
+      {"invoke com.daviza.vpn/tunnel start config\n" + test_support::TunnelConfig(),
+       "success null"},
       {"invoke com.daviza.vpn/tunnel status none", "success int 3"},
       {"invoke com.daviza.vpn/tunnel stop none", "success null"},
       {"invoke com.daviza.vpn/tunnel status none", "success int 0"},
   };
-  for (const auto& call : calls) EXPECT_EQ(Control(call.request), call.answer);
-
-  // Every start registers the link protocol for this very program.
-  EXPECT_EQ(test_support::RegistryText(HKEY_CURRENT_USER, kOpenCommandKey, nullptr),
-            AppCommand(L"\"%1\""));
+  for (const auto& [request, answer] : calls) EXPECT_EQ(Control(request), answer);
 }
 
 // Later starts hand their links to the first instance in order, wake it and exit with 0 without
-// a window; the command Windows would run for a "daviza://" link does the same.
+// a window; the command that the first start registered for "daviza://" links does the same.
 TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
   StartFirstInstance(L"");
   const HWND window = MainWindows().at(0);
@@ -206,9 +191,8 @@ TEST(AppProgram, ExitsWithOneWhenTheViewCannotBeCreated) {
 
 // Wine enforces no DACL, so the session mutexes' descriptor is checked itself: the process's own
 // user may open them too, as a normal start must when an elevated first instance created them.
+// (That a second creation finds the first is seen in the later starts above.)
 TEST(SessionMutex, GrantsTheProcessUserBesidesSystemAndAdministrators) {
-  const std::wstring sddl = SessionMutexSddl();
-  ASSERT_EQ(sddl.rfind(L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;S-1-", 0), 0u);
   common::UniqueHandle token;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()));
   char user[256];
@@ -217,11 +201,8 @@ TEST(SessionMutex, GrantsTheProcessUserBesidesSystemAndAdministrators) {
   common::UniqueLocalMemory text;
   ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid,
                                      reinterpret_cast<LPWSTR*>(text.receive())));
-  EXPECT_NE(sddl.find(static_cast<wchar_t*>(text.get())), std::wstring::npos);
-  const SessionMutex mutex = CreateSessionMutex(L"Local\\ZeqSessionMutexTest", true);
-  EXPECT_TRUE(mutex.handle.valid());
-  EXPECT_EQ(CreateSessionMutex(L"Local\\ZeqSessionMutexTest", true).error,
-            static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(SessionMutexSddl(), L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" +
+                                    std::wstring(static_cast<wchar_t*>(text.get())) + L")");
 }
 
 }  // namespace
