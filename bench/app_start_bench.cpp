@@ -28,33 +28,36 @@ constexpr int kRounds = 15;
 constexpr DWORD kPollMs = 4;
 
 using test_support::BuiltProgram;
-using test_support::StartProcess;
 
-bool WaitForEvent(const std::string& text) {
-  return test_support::PollUntil(
-      [&] {
-        return standin::SendControlRequest("events").value_or("").find(text) != std::string::npos;
-      },
-      30000, kPollMs);
+bool EventArrived(const std::string& text) {
+  return standin::SendControlRequest("events").value_or("").find(text) != std::string::npos;
 }
 
 // The main window is shown by the first frame.
-bool WaitForFirstFrame() {
-  return test_support::PollUntil(
-      [] {
-        const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows");
-        return window != nullptr && IsWindowVisible(window);
-      },
-      30000, kPollMs);
+bool FirstFrameShown() {
+  const HWND window = FindWindowW(nullptr, L"ZEQ VPN for Windows");
+  return window != nullptr && IsWindowVisible(window);
 }
 
-// Milliseconds since `start`, a QueryPerformanceCounter reading.
-double MillisecondsSince(const LARGE_INTEGER& start) {
-  LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);
+// Milliseconds from the start of `command_line` until `until` holds (polled), or -1 when it does
+// not start or `until` never holds; `process` receives the started process.
+double TimeStart(const std::wstring& command_line, const std::function<bool()>& until,
+                 common::UniqueHandle& process) {
+  LARGE_INTEGER start, end, frequency;
+  QueryPerformanceCounter(&start);
+  process = test_support::StartProcess(command_line);
+  if (!process || !test_support::PollUntil(until, 30000, kPollMs)) return -1;
+  QueryPerformanceCounter(&end);
   QueryPerformanceFrequency(&frequency);
-  return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) /
+  return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
          static_cast<double>(frequency.QuadPart);
+}
+
+double RunToExit(const std::wstring& command_line) {
+  common::UniqueHandle process;
+  return TimeStart(
+      command_line,
+      [&process] { return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0; }, process);
 }
 
 // The median of what `round` measured, in milliseconds; -1 when a round failed (returned < 0).
@@ -66,22 +69,6 @@ double Median(const std::function<double(int)>& round) {
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
-}
-
-// Times `until` from the start of `command_line`; `process` receives the started process.
-double TimeStart(const std::wstring& command_line, const std::function<bool()>& until,
-                 common::UniqueHandle& process) {
-  LARGE_INTEGER start;
-  QueryPerformanceCounter(&start);
-  process = StartProcess(command_line);
-  return process && until() ? MillisecondsSince(start) : -1;
-}
-
-double RunToExit(const std::wstring& command_line) {
-  common::UniqueHandle process;
-  return TimeStart(
-      command_line,
-      [&process] { return WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0; }, process);
 }
 
 // True once the app has ended: the next start is a first instance again.
@@ -105,17 +92,17 @@ int wmain() {
   const double window = Median([](int) { return RunToExit(BuiltProgram(L"minimal_window.exe")); });
   const double cold = Median([](int) {
     common::UniqueHandle app;
-    const double time = TimeStart(BuiltProgram(L"zeq_vpn.exe"), WaitForFirstFrame, app);
+    const double time = TimeStart(BuiltProgram(L"zeq_vpn.exe"), FirstFrameShown, app);
     return CloseApp(app.get()) ? time : -1;
   });
-  common::UniqueHandle first = StartProcess(BuiltProgram(L"zeq_vpn.exe"));
-  const bool ready = first && WaitForFirstFrame();
+  common::UniqueHandle first = test_support::StartProcess(BuiltProgram(L"zeq_vpn.exe"));
+  const bool ready = first && test_support::PollUntil(FirstFrameShown, 30000, kPollMs);
   const double handoff = !ready ? -1 : Median([](int index) {
     const std::string link = "daviza://bench/" + std::to_string(index);
     common::UniqueHandle second;
     return TimeStart(
         BuiltProgram(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()),
-        [&link] { return WaitForEvent("{url: " + link + "}"); }, second);
+        [&link] { return EventArrived("{url: " + link + "}"); }, second);
   });
   if (!CloseApp(first.get()) || trivial < 0 || window < 0 || cold < 0 || handoff < 0) {
     std::puts("a round failed: is an X server there, and the stand-in bundle beside the program?");

@@ -19,10 +19,8 @@ Links Named(std::initializer_list<const char*> names) {
 }
 
 TEST(AuthCallbackQueue, KeepsTheLastFiveDistinctLinksInOrderOfLastAddition) {
-  const struct {
-    Links added;
-    Links held;
-  } cases[] = {
+  // The links added, and those the queue holds then.
+  const std::pair<Links, Links> cases[] = {
       {Named({"a", "b", "a"}), Named({"b", "a"})},
       {Named({"1", "2", "3", "4", "5", "6", "7"}), Named({"3", "4", "5", "6", "7"})},
       {Named({"a\r\n", "b", "a", "c\nd"}), Named({"b", "a", "cd"})},
@@ -32,21 +30,18 @@ TEST(AuthCallbackQueue, KeepsTheLastFiveDistinctLinksInOrderOfLastAddition) {
         std::string("daviza:\0//", 10)},
        {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& [added, held] : cases) {
     app::AuthCallbackQueue queue;
-    for (const std::string& link : c.added) queue.Add(link);
-    EXPECT_EQ(queue.Count(), c.held.size());
+    for (const std::string& link : added) queue.Add(link);
+    EXPECT_EQ(queue.Count(), held.size());
     Links popped;
     while (!queue.Empty()) popped.push_back(queue.PopFront());
-    EXPECT_EQ(popped, c.held) << testing::PrintToString(c.added);
+    EXPECT_EQ(popped, held) << testing::PrintToString(added);
   }
 }
 
 TEST(AuthCallbackQueue, ReadsAnyFileBytesAsItsLastFiveDistinctLinks) {
-  const struct {
-    std::string_view bytes;
-    Links held;
-  } cases[] = {
+  const std::pair<std::string_view, Links> cases[] = {
       {"daviza://a\r\n\r\nnot a link\n\ndaviza://b\r\n", Named({"a", "b"})},
       {"daviza://1\ndaviza://2\ndaviza://3\ndaviza://4\ndaviza://5\ndaviza://1\ndaviza://6\n"
        "daviza://7\ndaviza://8\ndaviza://2\n",
@@ -54,9 +49,9 @@ TEST(AuthCallbackQueue, ReadsAnyFileBytesAsItsLastFiveDistinctLinks) {
       {"daviza://a\rb\n\n\ndaviza://c", Named({"ab", "c"})},
       {"", {}},
   };
-  for (const auto& c : cases) {
-    const app::AuthCallbackQueue queue = app::AuthCallbackQueue::FromFileBytes(c.bytes);
-    EXPECT_EQ(Links(queue.begin(), queue.end()), c.held) << c.bytes;
+  for (const auto& [bytes, held] : cases) {
+    const app::AuthCallbackQueue queue = app::AuthCallbackQueue::FromFileBytes(bytes);
+    EXPECT_EQ(Links(queue.begin(), queue.end()), held) << bytes;
   }
 }
 

@@ -14,24 +14,18 @@ namespace {
 
 constexpr wchar_t kDpiSeam[] = L"ZEQ_FLUTTER_STANDIN_DPI";
 
-RECT WindowRect(HWND hwnd) {
-  RECT rect = {};
-  GetWindowRect(hwnd, &rect);
-  return rect;
-}
-
 TEST(Win32Window, ScalesOriginAndSizeToTheMonitorDpi) {
-  const struct {
-    int dpi;
-    RECT expected;  // left, top, right, bottom
-  } cases[] = {{96, {10, 10, 1290, 730}}, {120, {12, 12, 1612, 912}}, {144, {15, 15, 1935, 1095}}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "DPI " << c.dpi);
-    ASSERT_TRUE(SetEnvironmentVariableW(kDpiSeam, std::to_wstring(c.dpi).c_str()));
+  // The DPI, and the window's left, top, right and bottom.
+  const std::pair<int, RECT> cases[] = {
+      {96, {10, 10, 1290, 730}}, {120, {12, 12, 1612, 912}}, {144, {15, 15, 1935, 1095}}};
+  for (const auto& [dpi, expected] : cases) {
+    SCOPED_TRACE(testing::Message() << "DPI " << dpi);
+    ASSERT_TRUE(SetEnvironmentVariableW(kDpiSeam, std::to_wstring(dpi).c_str()));
     app::Win32Window window;
     ASSERT_TRUE(window.CreateTopLevel(L"ZEQ VPN", {10, 10}, {1280, 720}));
-    const RECT rect = WindowRect(window.TopLevelHandle());
-    EXPECT_TRUE(EqualRect(&rect, &c.expected))
+    RECT rect{};
+    GetWindowRect(window.TopLevelHandle(), &rect);
+    EXPECT_TRUE(EqualRect(&rect, &expected))
         << rect.left << "," << rect.top << "," << rect.right << "," << rect.bottom;
   }
   SetEnvironmentVariableW(kDpiSeam, nullptr);
@@ -43,25 +37,17 @@ TEST(Win32Window, TitleBarThemeFollowsAppsUseLightTheme) {
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                             key.receive(), nullptr),
             ERROR_SUCCESS);
-  const DWORD light = 1;
-  const DWORD dark = 0;
-  const struct {
-    DWORD type;  // REG_NONE: no value at all
-    const void* data;
-    DWORD size;
-    std::optional<bool> expected;
-  } cases[] = {{REG_DWORD, &dark, sizeof(dark), true},
-               {REG_DWORD, &light, sizeof(light), false},
-               {REG_NONE, nullptr, 0, std::nullopt}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "type " << c.type << " size " << c.size);
+  // The value (nothing: none at all), and whether the title bar is dark.
+  const std::pair<std::optional<DWORD>, std::optional<bool>> cases[] = {
+      {0, true}, {1, false}, {std::nullopt, std::nullopt}};
+  for (const auto& [light, dark] : cases) {
     RegDeleteValueW(key.get(), L"AppsUseLightTheme");
-    if (c.type != REG_NONE) {
-      ASSERT_EQ(RegSetValueExW(key.get(), L"AppsUseLightTheme", 0, c.type,
-                               static_cast<const BYTE*>(c.data), c.size),
+    if (light) {
+      ASSERT_EQ(RegSetValueExW(key.get(), L"AppsUseLightTheme", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&*light), sizeof(DWORD)),
                 ERROR_SUCCESS);
     }
-    EXPECT_EQ(app::ReadAppsUseDarkTheme(), c.expected);
+    EXPECT_EQ(app::ReadAppsUseDarkTheme(), dark) << light.value_or(2);
   }
   RegDeleteValueW(key.get(), L"AppsUseLightTheme");  // the prefix is this build's own
 }

@@ -58,10 +58,6 @@ struct Answer {
   bool operator==(const Answer&) const = default;
 };
 
-inline std::optional<EncodableValue> Optional(const EncodableValue* value) {
-  return value ? std::optional(*value) : std::nullopt;
-}
-
 // Adds its answers to a list it shares, so a test sees them after the result has been handed
 // away, and sees by the list's use count when the result is gone.
 class RecordingResult : public flutter::MethodResult<> {
@@ -71,11 +67,12 @@ class RecordingResult : public flutter::MethodResult<> {
 
  protected:
   void SuccessInternal(const EncodableValue* value) override {
-    answers_->push_back(Answer::Success(Optional(value)));
+    answers_->push_back(Answer::Success(value ? std::optional(*value) : std::nullopt));
   }
   void ErrorInternal(const std::string& code, const std::string& message,
                      const EncodableValue* details) override {
-    answers_->push_back(Answer::Error(code, message, Optional(details)));
+    answers_->push_back(
+        Answer::Error(code, message, details ? std::optional(*details) : std::nullopt));
   }
   void NotImplementedInternal() override { answers_->push_back(Answer::NotImplemented()); }
 

@@ -13,8 +13,8 @@
 #include "common/windows_error.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
+#include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace {
 
@@ -51,9 +51,9 @@ std::wstring LinkTarget(const std::wstring& link) {
                                        const wchar_t* last = L"") {
   const test_support::ProcessRun run =
       test_support::RunProcess(command_line + L" /S" + last, 120000);
-  if (run.finished && run.exit_code == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << common::WideToUtf8(command_line) << ": finished "
-                                       << run.finished << ", exit code " << run.exit_code;
+  if (run.exit_code == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << common::WideToUtf8(command_line) << ": exit code " << run.exit_code;
 }
 
 ::testing::AssertionResult RunSetup(const wchar_t* last = L"") {
@@ -80,34 +80,29 @@ std::string MachineState() {
                             service->display_name + L"|" + service->description);
 }
 
-common::ReceivedHelperResponse SendThroughService(std::string command,
-                                                  std::optional<std::string> config = {}) {
-  return app::SendHelperRequest({.command = std::move(command), .config = std::move(config)});
-}
-
 // Each test starts on a machine without ZEQ VPN and leaves one, also when it fails.
-class InstallerTest : public tunnel_test::CleanMachineTest {
+class InstallerTest : public test_support::CleanMachineTest {
  protected:
   void SetUp() override {
     RemoveProduct();
-    tunnel_test::CleanMachineTest::SetUp();
+    test_support::CleanMachineTest::SetUp();
   }
   void TearDown() override {
     RemoveProduct();
-    tunnel_test::CleanMachineTest::TearDown();
+    test_support::CleanMachineTest::TearDown();
   }
 
  private:
   static void RemoveProduct() {
     // An uninstaller still at work (it goes on in a copy of itself) would undo the next install.
     EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 60000));
-    EXPECT_EQ(test_support::RemoveService(common::kHelperServiceName), "");
+    EXPECT_TRUE(test_support::RemoveService(common::kHelperServiceName));
     // Under Wine a link whose target is gone can be neither seen nor removed.
     for (const wchar_t* link : kPlantedLinks) test_support::CreateFolders(LinkTarget(link));
     test_support::RemoveTree(kInstallFolder);
     test_support::RemoveTree(kShortcut);
     test_support::RemoveTree(L"C:\\ZEQ");
-    test_support::RemoveTree(tunnel_test::kProductDataDirectory);
+    test_support::RemoveTree(test_support::kProductDataDirectory);
     test_support::RemoveTree(kUsersFolder);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegDeleteTreeW(HKEY_CURRENT_USER, kLinkProtocolKey);
@@ -118,12 +113,12 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
   ASSERT_TRUE(RunSetup(L" /D=C:\\ZEQ"));
   EXPECT_FALSE(PathExists(L"C:\\ZEQ"));
   // Before any user could make it; the service has not written to it yet.
-  EXPECT_TRUE(PathExists(tunnel_test::kConfigDirectory));
+  EXPECT_TRUE(PathExists(test_support::kConfigDirectory));
 
   for (const wchar_t* file : kInstalledFiles) {
     EXPECT_TRUE(PathExists(Installed(file))) << common::WideToUtf8(file);
   }
-  EXPECT_TRUE(PathExists(tunnel_test::kWireGuardExe));
+  EXPECT_TRUE(PathExists(test_support::kWireGuardExe));
   EXPECT_TRUE(PathExists(kShortcut));
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
             L"" ZEQ_VERSION_TEXT);
@@ -143,23 +138,23 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
   EXPECT_EQ(config->display_name, L"ZEQ VPN Tunnel Helper");
   EXPECT_NE(config->description, L"");
 
-  EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState,
-            DWORD{SERVICE_RUNNING});
-  const common::ReceivedHelperResponse status = SendThroughService("status");
-  EXPECT_TRUE(status.ok) << status.message;
-  EXPECT_EQ(status.statusRaw, 0);
+  // Running: it answers.
+  const common::ReceivedHelperResponse status =
+      app::SendHelperRequest({.command = "status", .config = {}});
+  EXPECT_EQ(std::pair(status.ok, status.statusRaw), std::pair(true, std::optional(0)))
+      << status.message;
 }
 
 TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndItsConfig) {
   // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(tunnel_test::kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
   const std::string own_wireguard =
-      common::ReadWholeFile(tunnel_test::kWireGuardExe).value_or("") + "machine's own";
-  ASSERT_TRUE(test_support::WriteFileBytes(tunnel_test::kWireGuardExe, own_wireguard));
+      common::ReadWholeFile(test_support::kWireGuardExe).value_or("") + "machine's own";
+  ASSERT_TRUE(test_support::WriteFileBytes(test_support::kWireGuardExe, own_wireguard));
   ASSERT_TRUE(RunSetup());
   const std::string once = MachineState();
   const common::ReceivedHelperResponse started =
-      SendThroughService("start", tunnel_test::TunnelConfig());
+      app::SendHelperRequest({.command = "start", .config = test_support::TunnelConfig()});
   ASSERT_TRUE(started.ok) << started.message;
   const DWORD first_process = test_support::QueryService(common::kHelperServiceName).dwProcessId;
 
@@ -167,9 +162,9 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
 
   EXPECT_EQ(MachineState(), once);
   EXPECT_NE(test_support::QueryService(common::kHelperServiceName).dwProcessId, first_process);
-  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kConfigPath), tunnel_test::TunnelConfig());
-  EXPECT_EQ(SendThroughService("status").statusRaw, 3);
-  EXPECT_EQ(common::ReadWholeFile(tunnel_test::kWireGuardExe), own_wireguard);
+  EXPECT_EQ(common::ReadWholeFile(test_support::kConfigPath), test_support::TunnelConfig());
+  EXPECT_EQ(app::SendHelperRequest({.command = "status", .config = {}}).statusRaw, 3);
+  EXPECT_EQ(common::ReadWholeFile(test_support::kWireGuardExe), own_wireguard);
 }
 
 // The uninstaller stops the tunnel through the service, or with WireGuard when the service cannot
@@ -182,12 +177,13 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   ASSERT_TRUE(RunSetup());
   const bool service_answers = GetParam();
   const wchar_t* wireguard =
-      service_answers ? tunnel_test::kWireGuardExeX86 : tunnel_test::kWireGuardExe;
+      service_answers ? test_support::kWireGuardExeX86 : test_support::kWireGuardExe;
   if (service_answers) {
     test_support::CreateFolders(test_support::ParentOf(wireguard));
-    ASSERT_TRUE(MoveFileW(tunnel_test::kWireGuardExe, wireguard));
+    ASSERT_TRUE(MoveFileW(test_support::kWireGuardExe, wireguard));
   }
-  ASSERT_TRUE(SendThroughService("start", tunnel_test::TunnelConfig()).ok);
+  ASSERT_TRUE(
+      app::SendHelperRequest({.command = "start", .config = test_support::TunnelConfig()}).ok);
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol", REG_SZ, L"", 2),
             ERROR_SUCCESS);
   if (!service_answers) {
@@ -209,11 +205,11 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
       [] { return !RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"); }, 60000));
 
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
-  EXPECT_TRUE(PollUntil([] { return tunnel_test::TunnelServiceState() == 0; }, 5000));
+  EXPECT_TRUE(PollUntil([] { return test_support::TunnelServiceState() == 0; }, 5000));
   // Only the links may stay, and what they point to does.
   EXPECT_FALSE(PathExists(service_answers ? kInstallFolder : Installed(L"zeq_vpn.exe")));
-  EXPECT_FALSE(PathExists(service_answers ? tunnel_test::kProductDataDirectory
-                                          : tunnel_test::kConfigDirectory));
+  EXPECT_FALSE(PathExists(service_answers ? test_support::kProductDataDirectory
+                                          : test_support::kConfigDirectory));
   if (!service_answers) {
     for (const wchar_t* link : kPlantedLinks) {
       EXPECT_EQ(common::ReadWholeFile(LinkTarget(link) + L"\\tunnel.conf"), "the user's");

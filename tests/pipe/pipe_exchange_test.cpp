@@ -3,33 +3,32 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/tunnel_helper_client.h"
-#include "tests/pipe/pipe_test_support.h"
+#include "tests/support/pipes.h"
+#include "tests/support/process.h"
+#include "tests/support/test_helper_service.h"
 #include "tests/support/wait.h"
 
 namespace {
 
 using common::kHelperServiceName;
-using pipe_test::EchoOf;
-using pipe_test::EchoRequestOfSize;
-using pipe_test::Fingerprint;
+using test_support::EchoOf;
+using test_support::EchoRequestOfSize;
+using test_support::Fingerprint;
 
-constexpr char kUnavailable[] =
-    "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.";
-
-class PipeExchangeTest : public pipe_test::HelperServiceTest {};
+class PipeExchangeTest : public test_support::HelperServiceTest {};
 
 // Requests up to the limit arrive byte for byte, across several reads; longer ones are read to
 // their end and refused, and the service serves on.
 TEST_F(PipeExchangeTest, RequestsUpToTheLimitAndOneByteMore) {
   for (const std::size_t size : {40u, 4097u, 10000u, 73728u, 73729u, 300000u}) {
     const std::string request = EchoRequestOfSize(size, static_cast<unsigned>(size));
-    const common::ReceivedHelperResponse response = app::SendHelperMessage(request);
-    EXPECT_EQ(response.message,
+    EXPECT_EQ(app::SendHelperMessage(request).message,
               size <= 73728 ? Fingerprint(request) : "Request exceeded the maximum supported size.")
         << size;
   }
@@ -46,9 +45,9 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   const std::string first_piece = request.substr(0, 25);
   for (const auto& [first, second] : {std::pair<std::string, std::string>{request, R"({"x":1})"},
                                       {first_piece, request.substr(25)}}) {
-    const common::UniqueFileHandle pipe = pipe_test::ConnectRawClient();
+    const common::UniqueFileHandle pipe = test_support::ConnectRawClient();
     ASSERT_TRUE(pipe);
-    ASSERT_TRUE(pipe_test::WriteMessages(pipe.get(), {first, second}));
+    ASSERT_TRUE(test_support::WriteMessages(pipe.get(), {first, second}));
     // The service has time to read what followed; letting go of the client then would throw
     // the unread answer away.
     EXPECT_FALSE(test_support::PollUntil(
@@ -58,18 +57,12 @@ TEST_F(PipeExchangeTest, WhatFollowsTheRequestDoesNotCostTheAnswer) {
   }
 }
 
-// Clients that come and go, or connect and say nothing (cut off soon), do not keep the next
-// client from its answer within its own 5 s; nor does one that gave up on an oversized answer.
+// Clients that come and go do not keep the next client from its answer within its own 5 s; nor
+// does one that gave up on an oversized answer. (Clients that say nothing: see below.)
 TEST_F(PipeExchangeTest, MisbehavingClientsDoNotHoldUpTheNext) {
-  for (int i = 0; i < 3; ++i) ASSERT_TRUE(pipe_test::ConnectRawClient());
-  const common::UniqueFileHandle silent = pipe_test::ConnectRawClient();
-  ASSERT_TRUE(silent);
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(test_support::ConnectRawClient());
   const std::string request = EchoRequestOfSize(80);
   EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
-  std::string error;
-  EXPECT_FALSE(app::ReadPipeMessage(silent.get(), 1000, &error).has_value());
-  EXPECT_EQ(error.rfind("Failed to read from the tunnel helper pipe: ", 0), 0u) << error;
-
   EXPECT_EQ(app::SendHelperRequest({.command = "respond", .config = "131073"}).message,
             "Tunnel helper response exceeded the maximum supported size.");
   EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request));
@@ -124,14 +117,14 @@ TEST_F(PipeExchangeTest, RequestsThatRunOutOfMemoryAreAnsweredAndServiceGoesOn) 
 TEST_F(PipeExchangeTest, AClientRightAfterTheServiceStartsIsServed) {
   for (unsigned round = 0; round < 20; ++round) {
     ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-    ASSERT_EQ(test_support::StartServiceWithoutWaiting(kHelperServiceName), 0u);
+    ASSERT_TRUE(test_support::StartServiceWithoutWaiting(kHelperServiceName));
     const std::string request = EchoRequestOfSize(50, round);
     EXPECT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "round " << round;
   }
   ASSERT_TRUE(test_support::StopServiceAndWait(kHelperServiceName));
-  const common::ReceivedHelperResponse stopped = app::SendHelperMessage(R"({"command":"status"})");
-  EXPECT_FALSE(stopped.ok);
-  EXPECT_EQ(stopped.message, kUnavailable);
+  EXPECT_EQ(
+      app::SendHelperMessage(R"({"command":"status"})").message,
+      "ZEQ VPN tunnel helper service is unavailable. Reinstall or repair ZEQ VPN and try again.");
 }
 
 // Every request gets its own answer: nothing lost, nothing unavailable, nothing mixed up, also
@@ -141,19 +134,19 @@ TEST_F(PipeExchangeTest, RequestsInARowAndFromFourClientsAtOnce) {
     const std::string request = EchoRequestOfSize(40 + i % 300, i);
     ASSERT_EQ(app::SendHelperMessage(request).message, Fingerprint(request)) << "request " << i;
   }
-  std::vector<std::string> failures(4);
-  std::vector<std::thread> clients;
+  // Processes of their own, as starts of the app are: threads of one process would meet a fault of
+  // Wine's, a service look-up that fails now and then with ERROR_INVALID_HANDLE.
+  std::vector<std::future<test_support::ProcessRun>> clients;
   for (unsigned client = 0; client < 4; ++client) {
-    clients.emplace_back([client, &failures] {
-      for (unsigned i = 0; i < 75 && failures[client].empty(); ++i) {
-        const std::string request = EchoRequestOfSize(40 + i * 7, client * 1000 + i);
-        const common::ReceivedHelperResponse response = app::SendHelperMessage(request);
-        if (response.message != Fingerprint(request)) failures[client] = response.message;
-      }
-    });
+    clients.push_back(std::async(std::launch::async, [client] {
+      return test_support::RunProcess(test_support::BuiltProgram(L"echo_client.exe") + L" " +
+                                      std::to_wstring(client));
+    }));
   }
-  for (std::thread& client : clients) client.join();
-  for (const std::string& failure : failures) EXPECT_EQ(failure, "");
+  for (std::future<test_support::ProcessRun>& client : clients) {
+    const test_support::ProcessRun run = client.get();
+    EXPECT_EQ(run.exit_code, 0u) << run.output;
+  }
 }
 
 }  // namespace

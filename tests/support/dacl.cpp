@@ -22,11 +22,18 @@ std::wstring DaclText(PSECURITY_DESCRIPTOR descriptor) {
 
 std::wstring DaclOf(HANDLE object) {
   common::UniqueLocalMemory descriptor;
-  if (GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                      nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS) {
-    return {};
-  }
-  return DaclText(descriptor.get());
+  return GetSecurityInfo(object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                         nullptr, nullptr, descriptor.receive()) == ERROR_SUCCESS
+             ? DaclText(descriptor.get())
+             : L"";
+}
+
+std::wstring DaclOf(const std::wstring& path) {
+  common::UniqueLocalMemory descriptor;
+  return GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, nullptr, nullptr, descriptor.receive()) == ERROR_SUCCESS
+             ? DaclText(descriptor.get())
+             : L"";
 }
 
 std::wstring NormalizedDacl(const wchar_t* sddl) {

@@ -8,8 +8,10 @@
 
 namespace test_support {
 
-// The DACL of the kernel object `object` ("D:P(...)..."), or "" when it cannot be read.
+// The DACL ("D:P(...)...") of the kernel object `object`, or of the file or folder at `path` (under
+// Wine: from its Unix mode bits); "" when it cannot be read.
 std::wstring DaclOf(HANDLE object);
+std::wstring DaclOf(const std::wstring& path);
 
 // `sddl`'s DACL as the system writes it back.
 std::wstring NormalizedDacl(const wchar_t* sddl);

@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "common/executable_path.h"
+#include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "tests/support/process.h"
 #include "tests/support/wait.h"
 
 namespace test_support {
@@ -32,20 +34,32 @@ std::optional<std::wstring> QuotedUnixPathOf(const std::wstring& path) {
   return L"\"" + std::wstring(unix_path.begin(), unix_path.end()) + L"\"";
 }
 
-// Runs a Unix program and waits (bounded) for `done`: Wine starts Unix programs detached, with no
-// handle to wait on.
+// Starts a Unix program and waits (bounded) for `done`: Wine starts Unix programs detached, and
+// the handle it gives (null, or one that cannot be waited on) says nothing.
 template <typename Condition>
-bool RunUnixProgram(const wchar_t* program, std::wstring command_line, Condition done) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return false;
-  }
-  const common::UniqueHandle process_handle(process.hProcess);
-  const common::UniqueHandle thread_handle(process.hThread);
+bool RunUnixProgram(const std::wstring& command_line, Condition done) {
+  static_cast<void>(StartProcess(command_line));
   return PollUntil(done, 5000);
+}
+
+void RemoveOnce(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
+    if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
+      static_cast<void>(
+          RunUnixProgram(L"Z:\\bin\\rm -f " + *unix_path, [&] { return !PathExists(path); }));
+    }
+    return;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  for (const std::wstring& child : Matching(path + L"\\*")) RemoveOnce(child);
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace
@@ -55,10 +69,7 @@ std::wstring ProgramFolder() { return common::ExecutableFolder(); }
 ::testing::AssertionResult WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   const common::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file ||
-      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
+  if (!file || !common::WriteAll(file.get(), bytes)) {
     return ::testing::AssertionFailure()
            << "writing " << common::WideToUtf8(path) << ": "
            << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
@@ -73,7 +84,10 @@ bool PathExists(const std::wstring& path) {
 void CreateFolders(const std::wstring& folder) {
   if (folder.size() <= 3 || PathExists(folder)) return;
   CreateFolders(ParentOf(folder));
-  CreateDirectoryW(folder.c_str(), nullptr);
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+    ADD_FAILURE() << "creating " << common::WideToUtf8(folder) << ": "
+                  << common::DescribeWindowsErrorKeepingBlanks(GetLastError());
+  }
 }
 
 std::vector<std::wstring> Matching(const std::wstring& pattern) {
@@ -89,23 +103,8 @@ std::vector<std::wstring> Matching(const std::wstring& pattern) {
 }
 
 void RemoveTree(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    // Under Wine, RemoveDirectoryW on a link removes the folder it points to.
-    if (const std::optional<std::wstring> unix_path = QuotedUnixPathOf(path)) {
-      static_cast<void>(RunUnixProgram(L"Z:\\bin\\rm", L"rm -f " + *unix_path,
-                                       [&] { return !PathExists(path); }));
-    }
-    return;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW(path.c_str());
-    return;
-  }
-  for (const std::wstring& child : Matching(path + L"\\*")) RemoveTree(child);
-  RemoveDirectoryW(path.c_str());
+  EXPECT_TRUE(PollUntil([&] { return RemoveOnce(path), !PathExists(path); }, 5000))
+      << "removing " << common::WideToUtf8(path);
 }
 
 ::testing::AssertionResult PlantDirectoryLink(const std::wstring& link,
@@ -117,7 +116,7 @@ void RemoveTree(const std::wstring& path) {
     return ::testing::AssertionFailure() << "no Unix path: this helper needs Wine";
   }
   constexpr DWORD kDirectoryLink = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
-  if (!RunUnixProgram(L"Z:\\bin\\ln", L"ln -s " + *unix_target + L" " + *unix_link,
+  if (!RunUnixProgram(L"Z:\\bin\\ln -s " + *unix_target + L" " + *unix_link,
                       [&] { return GetFileAttributesW(link.c_str()) == kDirectoryLink; })) {
     return ::testing::AssertionFailure() << common::WideToUtf8(link) << " did not become a link";
   }
@@ -127,10 +126,9 @@ void RemoveTree(const std::wstring& path) {
 std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name) {
   wchar_t value[1024] = {};
   DWORD size = sizeof(value);
-  if (RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return value;
+  return RegGetValueW(root, key, name, RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS
+             ? std::optional<std::wstring>(value)
+             : std::nullopt;
 }
 
 }  // namespace test_support

@@ -24,13 +24,14 @@ bool PathExists(const std::wstring& path);
 // The string value `name` (nullptr: the default value) of `key`, if there is one.
 std::optional<std::wstring> RegistryText(HKEY root, const wchar_t* key, const wchar_t* name);
 
-// Creates `folder` and its missing parents.
+// Creates `folder` and its missing parents; a folder that cannot be made fails the test.
 void CreateFolders(const std::wstring& folder);
 
 // The paths in a folder whose names match `pattern`'s last part (which may hold * and ?).
 std::vector<std::wstring> Matching(const std::wstring& pattern);
 
-// Deletes `path` and everything below it. Links are removed, never followed.
+// Deletes `path` and everything below it, trying again for a while as long as a process that has
+// just ended still holds a file; what stays fails the test. Links are removed, never followed.
 void RemoveTree(const std::wstring& path);
 
 // Makes `link` a Unix symbolic link to the folder `target` (Windows paths in the prefix). Windows

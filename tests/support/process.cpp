@@ -2,7 +2,8 @@
 
 #include <tlhelp32.h>
 
-#include "tests/support/files.h"
+#include "common/executable_path.h"
+#include "common/file_bytes.h"
 
 namespace test_support {
 
@@ -51,19 +52,12 @@ ProcessRun RunProcess(const std::wstring& command_line, DWORD limit_ms) {
     run.start_error = GetLastError();
     return run;
   }
-  run.finished = WaitForSingleObject(process.get(), limit_ms) == WAIT_OBJECT_0;
-  if (!run.finished) {
-    TerminateProcess(process.get(), 1);
+  if (WaitForSingleObject(process.get(), limit_ms) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), WAIT_TIMEOUT);
     WaitForSingleObject(process.get(), 5000);
   }
   GetExitCodeProcess(process.get(), &run.exit_code);
-  // The child wrote through a handle that shares this one's file position.
-  SetFilePointer(output.get(), 0, nullptr, FILE_BEGIN);
-  char chunk[4096];
-  DWORD read = 0;
-  while (ReadFile(output.get(), chunk, sizeof(chunk), &read, nullptr) && read != 0) {
-    run.output.append(chunk, read);
-  }
+  run.output = common::ReadWholeFile(name).value_or("");
   return run;
 }
 
@@ -79,7 +73,7 @@ bool IsProcessRunning(const std::wstring& image_name) {
 }
 
 std::wstring BuiltProgram(const std::wstring& program) {
-  return L"\"" + ProgramFolder() + L"\\" + program + L"\"";
+  return L"\"" + common::ExecutableFolder() + L"\\" + program + L"\"";
 }
 
 }  // namespace test_support

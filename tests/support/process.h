@@ -1,4 +1,6 @@
-// Child processes of a test, with their output collected and every wait bounded.
+// Child processes of a test, with their output collected and every wait bounded. Free of
+// GoogleTest, like wait.h, so that the start-up benchmark shares them: they report what they saw,
+// and the tests decide.
 #pragma once
 
 #include <windows.h>
@@ -21,8 +23,9 @@ common::UniqueHandle StartProcess(std::wstring command_line, HANDLE output = nul
 struct ProcessRun {
   bool started = false;
   DWORD start_error = ERROR_SUCCESS;  // why it did not start
-  bool finished = false;              // false: killed at the time limit
-  DWORD exit_code = 0;
+  // STILL_ACTIVE until the process has ended, WAIT_TIMEOUT when it was killed at the time limit:
+  // codes no test expects.
+  DWORD exit_code = STILL_ACTIVE;
   std::string output;  // standard output and standard error, as written
 };
 

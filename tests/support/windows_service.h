@@ -1,9 +1,11 @@
 // Services in the Wine prefix's real service control manager, driven the way an installer or an
 // administrator would. Every wait is bounded, so that a broken service fails a test instead of
-// hanging it.
+// hanging it; what fails says which call, with the system's code and text, or the state it saw.
 #pragma once
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
@@ -13,24 +15,24 @@
 namespace test_support {
 
 // Creates the own-process, demand-start service `name` running `program` (a file name in the
-// program folder), or points an existing one at it. Returns "" or what went wrong.
-std::string RegisterService(const std::wstring& name, const std::wstring& program);
+// program folder), in place of one of that name that is there already.
+::testing::AssertionResult RegisterService(const std::wstring& name, const std::wstring& program);
 
-// Starts the service and waits until it reports RUNNING (or fails). Returns "" or what happened.
-std::string StartServiceAndWait(const std::wstring& name, DWORD limit_ms = 15000);
+// Starts the service and waits until it reports RUNNING.
+::testing::AssertionResult StartServiceAndWait(const std::wstring& name, DWORD limit_ms = 15000);
 
-// Asks for the start and returns at once, as the system at logon would. The Windows error, or 0.
-DWORD StartServiceWithoutWaiting(const std::wstring& name);
+// Asks for the start and returns at once, as the system at logon would.
+::testing::AssertionResult StartServiceWithoutWaiting(const std::wstring& name);
 
-// Sends one control without waiting for its effect. The Windows error, or 0.
-DWORD SendServiceControl(const std::wstring& name, DWORD control);
+// Sends one control without waiting for its effect.
+::testing::AssertionResult SendServiceControl(const std::wstring& name, DWORD control);
 
-// Stops the service if it runs and waits until it has. True once it is stopped or unknown.
-bool StopServiceAndWait(const std::wstring& name, DWORD limit_ms = 15000);
+// Stops the service if it runs and waits until it has; an unknown service counts as stopped.
+::testing::AssertionResult StopServiceAndWait(const std::wstring& name, DWORD limit_ms = 15000);
 
 // Stops the service (killing its process if it will not stop), deletes it and waits until the
-// manager no longer knows it. Returns "" or what went wrong; an unknown service is no error.
-std::string RemoveService(const std::wstring& name);
+// manager no longer knows it. An unknown service is no error.
+::testing::AssertionResult RemoveService(const std::wstring& name);
 
 // The current status; dwCurrentState is 0 when the service cannot be queried.
 SERVICE_STATUS_PROCESS QueryService(const std::wstring& name);

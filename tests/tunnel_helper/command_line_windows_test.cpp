@@ -23,25 +23,13 @@ std::vector<std::wstring> Arguments() {
   for (std::size_t first = 0, length = 1; length <= 4; ++length) {
     const std::size_t end = arguments.size();
     for (std::size_t i = first; i < end; ++i) {
-      for (const wchar_t character : std::wstring(L" \t\\\"a")) {
-        arguments.push_back(arguments[i] + character);
-      }
+      for (const wchar_t c : std::wstring(L" \t\\\"a")) arguments.push_back(arguments[i] + c);
     }
     first = end;
   }
-  for (const wchar_t* extra : {L"line\nfeed", L"vertical\vtab", L"\u00e9t\u00e9 \u4e2d\\\"",
-                               L"\U0001F600 \\", L"\\\\server\\share\\with blank\\"}) {
-    arguments.push_back(extra);
-  }
+  arguments.insert(arguments.end(), {L"line\nfeed", L"vertical\vtab", L"\u00e9t\u00e9 \u4e2d\\\"",
+                                     L"\U0001F600 \\", L"\\\\server\\share\\with blank\\"});
   return arguments;
-}
-
-std::vector<std::wstring> ParseWithShell(const std::wstring& command_line) {
-  int count = 0;
-  const common::UniqueLocalMemory vector(CommandLineToArgvW(command_line.c_str(), &count));
-  auto* const* items = static_cast<wchar_t**>(vector.get());
-  return items == nullptr ? std::vector<std::wstring>{}
-                          : std::vector<std::wstring>(items + 1, items + count);
 }
 
 // argv_echo prints each argument as "[hex UTF-16 units]".
@@ -49,9 +37,8 @@ std::vector<std::wstring> DecodeEcho(const std::string& output) {
   std::vector<std::wstring> arguments;
   for (std::size_t at = 0; (at = output.find('[', at)) != std::string::npos;) {
     std::wstring& argument = arguments.emplace_back();
-    for (++at; output[at] != ']'; at += 4) {
+    for (++at; output[at] != ']'; at += 4)
       argument += static_cast<wchar_t>(std::stoul(output.substr(at, 4), nullptr, 16));
-    }
   }
   return arguments;
 }
@@ -60,7 +47,11 @@ TEST(BuildCommandLine, WindowsGivesEveryArgumentBack) {
   const std::vector<std::wstring> all = Arguments();
   for (const std::wstring& argument : all) {
     const std::wstring line = BuildCommandLine(L"C:\\Program Files\\prog.exe", {argument});
-    ASSERT_EQ(ParseWithShell(line), std::vector<std::wstring>{argument})
+    int count = 0;
+    const common::UniqueLocalMemory parsed(CommandLineToArgvW(line.c_str(), &count));
+    auto* const* items = static_cast<wchar_t**>(parsed.get());
+    ASSERT_NE(items, nullptr);
+    ASSERT_EQ(std::vector<std::wstring>(items + 1, items + count), std::vector{argument})
         << testing::PrintToString(line);
   }
   // All of them at once, in pieces that fit a command line, through a real child process.
@@ -71,7 +62,8 @@ TEST(BuildCommandLine, WindowsGivesEveryArgumentBack) {
         all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), first + 150)));
     const test_support::ProcessRun run =
         test_support::RunProcess(BuildCommandLine(echo, arguments));
-    ASSERT_TRUE(run.finished) << "started " << run.started << ", error " << run.start_error;
+    ASSERT_EQ(run.exit_code, arguments.size())
+        << "started " << run.started << ", " << run.start_error;
     ASSERT_EQ(DecodeEcho(run.output), arguments);
   }
 }

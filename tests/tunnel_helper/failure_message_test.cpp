@@ -25,10 +25,9 @@ TEST(FailureWithDetail, ShortDetailsAreKeptWhole) {
 // 200 KiB of output, with characters of two to four bytes and bytes that are escaped, keeps its
 // beginning, cut between characters, and says it was shortened, in a response the app accepts.
 TEST(FailureWithDetail, LongOutputIsShortenedToFitTheResponse) {
-  const struct {
-    std::string unit;
-    std::size_t character_bytes;
-  } cases[] = {{"a\"\\\n", 1}, {"\xc3\xa9", 2}, {"\xe2\x82\xac", 3}, {"\xf0\x9f\x94\x91", 4}};
+  // A unit of output, repeated, and the size of the characters it holds.
+  const std::pair<std::string, std::size_t> cases[] = {
+      {"a\"\\\n", 1}, {"\xc3\xa9", 2}, {"\xe2\x82\xac", 3}, {"\xf0\x9f\x94\x91", 4}};
   for (const auto& [unit, character_bytes] : cases) {
     std::string output;
     while (output.size() < 200 * 1024) output += unit;

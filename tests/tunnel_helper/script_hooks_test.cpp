@@ -7,10 +7,7 @@
 namespace {
 
 TEST(ContainsScriptHooks, FindsEveryHookKeyHoweverItIsWritten) {
-  const struct {
-    std::string config;
-    bool hooks;
-  } cases[] = {
+  const std::pair<std::string, bool> cases[] = {
       {"[Interface]\r\nPrivateKey = a\r\nAddress = 10.0.0.2/32\r\n", false},
       {"[Interface]\nPreUp = calc.exe\n", true},
       {"[Interface]\r\nPostUp=calc.exe\r\n", true},
@@ -25,8 +22,8 @@ TEST(ContainsScriptHooks, FindsEveryHookKeyHoweverItIsWritten) {
       {"PreUpdate = x\nTable = PostUp\nPrePostUp = x\n", false},  // other keys and values
       {"", false},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(tunnel_helper::ContainsScriptHooks(c.config), c.hooks) << c.config;
+  for (const auto& [config, hooks] : cases) {
+    EXPECT_EQ(tunnel_helper::ContainsScriptHooks(config), hooks) << config;
   }
 }
 

@@ -7,34 +7,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include "common/file_bytes.h"
 #include "common/helper_protocol.h"
-#include "common/windows_error.h"
 #include "tests/support/files.h"
-#include "tests/support/process.h"
+#include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
 
 namespace tunnel_helper {
 namespace {
 
 using common::ReadWholeFile;
-using tunnel_test::kConfigPath;
-using tunnel_test::kWireGuardExe;
-using tunnel_test::TunnelConfig;
-using tunnel_test::TunnelServiceState;
-using tunnel_test::WireGuardRuns;
-using Runs = std::vector<std::vector<std::string>>;
+using test_support::kConfigPath;
+using test_support::kTunnelServiceName;
+using test_support::kWireGuardExe;
+using test_support::TunnelConfig;
+using test_support::TunnelServiceState;
+using test_support::WireGuardRuns;
 
 constexpr char kInstallFailed[] = "WireGuard couldn't install the tunnel.";
 constexpr char kUninstallFailed[] = "WireGuard couldn't uninstall the tunnel.";
 constexpr char kRunning[] = R"({"ok":true,"statusRaw":3})";
 constexpr char kNotRunning[] = R"({"ok":true,"statusRaw":0})";
-const std::vector<std::string> kUninstallRun = {"/uninstalltunnelservice", "daviza"};
-const std::vector<std::string> kInstallRun = {"/installtunnelservice",
-                                              "C:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf"};
+const std::string kUninstallRun = "/uninstalltunnelservice\tdaviza\r\n";
+const std::string kInstallRun =
+    "/installtunnelservice\tC:\\ProgramData\\ZEQ VPN\\wireguard\\daviza.conf\r\n";
 
 std::string Respond(const common::HelperRequest& request) {
   return common::EncodeHelperResponse(RunTunnelCommand(request));
@@ -48,84 +46,71 @@ std::string Failure(std::string_view message) {
   return common::EncodeHelperResponse(common::MakeFailureResponse(std::string(message)));
 }
 
-class TunnelCommandsTest : public tunnel_test::CleanMachineTest {};
+class TunnelCommandsTest : public test_support::CleanMachineTest {};
 
 TEST_F(TunnelCommandsTest, RequestsRefusedBeforeTheMachineIsTouched) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   std::string largest = TunnelConfig("# ");
   largest.resize(65537, 'p');
-  const struct {
-    common::HelperRequest request;
-    const char* message;
-  } cases[] = {
+  const std::pair<common::HelperRequest, const char*> cases[] = {
       {{.command = "Start", .config = {}}, "Unsupported tunnel helper command."},
       {{.command = "start", .config = {}}, "Missing WireGuard config for the tunnel helper."},
       {{.command = "start", .config = ""}, "Missing WireGuard config for the tunnel helper."},
       {{.command = "start", .config = largest},
        "WireGuard config exceeded the maximum supported size."},
   };
-  for (const auto& c : cases) EXPECT_EQ(Respond(c.request), Failure(c.message)) << c.message;
-  EXPECT_FALSE(test_support::PathExists(tunnel_test::kProductDataDirectory));
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
+  for (const auto& [request, message] : cases) EXPECT_EQ(Respond(request), Failure(message));
+  EXPECT_FALSE(test_support::PathExists(test_support::kProductDataDirectory));
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), "");
 }
 
 TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   // Without WireGuard, stop neither looks for nor runs it.
   EXPECT_EQ(Status(), kNotRunning);
   EXPECT_EQ(Stop(), kNotRunning);
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   EXPECT_EQ(Stop(), kNotRunning);
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), Runs{});
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), "");
 
   std::string config = TunnelConfig("# ");
   config.resize(65536, 'p');  // The largest config accepted.
   EXPECT_EQ(Start(config), kRunning);
   EXPECT_EQ(ReadWholeFile(kConfigPath), config);
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
-  EXPECT_EQ(WireGuardRuns(kWireGuardExe), (Runs{kUninstallRun, kInstallRun}));
+  EXPECT_EQ(WireGuardRuns(kWireGuardExe), kUninstallRun + kInstallRun);
   EXPECT_EQ(Status(), kRunning);
 
   // A second start replaces the running tunnel at once.
-  const DWORD first_process =
-      test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId;
+  const DWORD first_process = test_support::QueryService(kTunnelServiceName).dwProcessId;
   EXPECT_EQ(Start(TunnelConfig()), kRunning);
-  EXPECT_NE(test_support::QueryService(tunnel_test::kTunnelServiceName).dwProcessId, first_process);
+  EXPECT_NE(test_support::QueryService(kTunnelServiceName).dwProcessId, first_process);
 
   EXPECT_EQ(Stop(), kNotRunning);
   EXPECT_EQ(TunnelServiceState(), 0u) << "the tunnel service is gone";
   EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig()) << "stop leaves the config in place";
   EXPECT_EQ(WireGuardRuns(kWireGuardExe),
-            (Runs{kUninstallRun, kInstallRun, kUninstallRun, kInstallRun, kUninstallRun}));
+            kUninstallRun + kInstallRun + kUninstallRun + kInstallRun + kUninstallRun);
 }
 
+// What WireGuard writes when it fails reaches the app too: see the test after this one.
 TEST_F(TunnelCommandsTest, StartStoresTheConfigFirstAndReportsWhatFollows) {
   const std::string config = TunnelConfig();
-  EXPECT_EQ(Start(config), Failure(tunnel_test::kWireGuardMissing));
+  EXPECT_EQ(Start(config), Failure(test_support::kWireGuardMissing));
   EXPECT_EQ(ReadWholeFile(kConfigPath), config);
 
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const struct {
-    const char* directives;
-    std::string message;
-  } cases[] = {
-      {"install-exit = 1\r\ninstall-output = first\r\ninstall-error = second\r\n",
-       std::string(kInstallFailed) + "\n\nfirst\r\nsecond"},
-      {"install-exit = 2\r\n", kInstallFailed},
-  };
-  for (const auto& c : cases) {
-    tunnel_test::SetStandInDirectives(c.directives);
-    const std::string this_config = TunnelConfig(std::string("# ") + c.directives);
-    EXPECT_EQ(Start(this_config), Failure(c.message));
-    EXPECT_EQ(ReadWholeFile(kConfigPath), this_config);
-    EXPECT_EQ(TunnelServiceState(), 0u);
-  }
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
+  test_support::SetStandInDirectives("install-exit = 2\r\n");
+  const std::string second = TunnelConfig("# the second\r\n");
+  EXPECT_EQ(Start(second), Failure(kInstallFailed));
+  EXPECT_EQ(ReadWholeFile(kConfigPath), second);
+  EXPECT_EQ(TunnelServiceState(), 0u);
 }
 
 // Ten million lines (over 100 MB) of output, read while WireGuard runs, reach the app shortened
 // to fit, and the service keeps no more of them than that.
 TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  tunnel_test::SetStandInDirectives("install-exit = 1\r\ninstall-output-lines = 10000000\r\n");
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
+  test_support::SetStandInDirectives("install-exit = 1\r\ninstall-output-lines = 10000000\r\n");
   PROCESS_MEMORY_COUNTERS before{};
   ASSERT_TRUE(GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof(before)));
   const std::string response = Start(TunnelConfig());
@@ -141,68 +126,60 @@ TEST_F(TunnelCommandsTest, OutputLongerThanAResponseIsShortened) {
 }
 
 TEST_F(TunnelCommandsTest, ScriptCommandsAreRefusedAndNothingRuns) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   ASSERT_EQ(Start(TunnelConfig()), kRunning);
-  const Runs runs_before = WireGuardRuns(kWireGuardExe);
-  for (const char* hook : {"PreUp", "postup", "  PreDown", "POSTDOWN"}) {
-    EXPECT_EQ(Start(TunnelConfig(std::string(hook) + " = cmd /c calc\r\n")),
-              Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
-                      "PostDown), which ZEQ VPN does not accept."));
-  }
+  const std::string runs_before = WireGuardRuns(kWireGuardExe);
+  // Every spelling of a hook is found by ContainsScriptHooks (script_hooks_test.cpp).
+  EXPECT_EQ(Start(TunnelConfig("postup = cmd /c calc\r\n")),
+            Failure("WireGuard config contains script commands (PreUp, PostUp, PreDown or "
+                    "PostDown), which ZEQ VPN does not accept."));
   EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig());
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), runs_before);
 }
 
 TEST_F(TunnelCommandsTest, WireGuardThatCannotStartOrIsMissingWhileTheTunnelRuns) {
-  ASSERT_TRUE(tunnel_test::InstallTunnelWithBuiltStandIn(TunnelConfig()));
-  EXPECT_EQ(Stop(), Failure(tunnel_test::kWireGuardMissing));
+  ASSERT_TRUE(test_support::InstallTunnelWithBuiltStandIn(TunnelConfig()));
+  EXPECT_EQ(Stop(), Failure(test_support::kWireGuardMissing));
   test_support::CreateFolders(L"C:\\Program Files\\WireGuard");
   ASSERT_TRUE(test_support::WriteFileBytes(kWireGuardExe, "This is not a program.\r\n"));
-  // The error Windows gives for starting it, found by trying.
-  const test_support::ProcessRun tried =
-      test_support::RunProcess(L"\"" + std::wstring(kWireGuardExe) + L"\"");
-  ASSERT_FALSE(tried.started);
-  const std::string not_started = Failure("Failed to start the WireGuard command: " +
-                                          common::DescribeWindowsError(tried.start_error));
-  EXPECT_EQ(Stop(), not_started);
+  // The runner's text for a start that failed (wireguard_runner_test.cpp), as the response.
+  const std::string not_started = Stop();
+  EXPECT_TRUE(
+      not_started.starts_with(R"({"ok":false,"message":"Failed to start the WireGuard command: )"))
+      << not_started;
   EXPECT_EQ(TunnelServiceState(), static_cast<DWORD>(SERVICE_RUNNING));
   EXPECT_EQ(Start(TunnelConfig()), not_started);
 }
 
 TEST_F(TunnelCommandsTest, StopWhenTheUninstallFailsOrNeverEnds) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
-  const struct {
-    const char* directives;
-    std::string response;
-    DWORD state_after;
-  } cases[] = {
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
+  // What the stand-in is told, how long the stop waits, its response, and the tunnel service's
+  // state after it.
+  const std::tuple<const char*, DWORD, std::string, DWORD> cases[] = {
       {"uninstall-action = keep\r\nuninstall-exit = 1\r\n"
        "uninstall-output = The tunnel is in use.\r\n",
+       kTunnelServiceWaitTimeoutMs,
        Failure(std::string(kUninstallFailed) + "\n\nThe tunnel is in use."), SERVICE_RUNNING},
-      {"uninstall-exit = 1\r\n", kNotRunning, 0},  // failed after removing it
+      {"uninstall-exit = 1\r\n", kTunnelServiceWaitTimeoutMs, kNotRunning, 0},  // it was removed
+      // WireGuard reports success but the tunnel service goes on running.
+      {"uninstall-action = keep\r\n", 1000,
+       Failure(std::string(kUninstallFailed) +
+               "\n\nWireGuard tunnel service did not stop cleanly."),
+       SERVICE_RUNNING},
   };
-  for (const auto& c : cases) {
-    ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-    tunnel_test::SetStandInDirectives(c.directives);
+  for (const auto& [directives, wait_limit_ms, response, state_after] : cases) {
+    ASSERT_TRUE(test_support::RemoveService(kTunnelServiceName));
+    test_support::SetStandInDirectives(directives);
     ASSERT_EQ(Start(TunnelConfig()), kRunning);
-    EXPECT_EQ(Stop(), c.response);
-    EXPECT_EQ(TunnelServiceState(), c.state_after);
+    EXPECT_EQ(common::EncodeHelperResponse(StopTunnel({.wait_limit_ms = wait_limit_ms})), response);
+    EXPECT_EQ(TunnelServiceState(), state_after);
   }
-  // WireGuard reports success but the tunnel service goes on running.
-  ASSERT_EQ(test_support::RemoveService(tunnel_test::kTunnelServiceName), "");
-  tunnel_test::SetStandInDirectives("uninstall-action = keep\r\n");
-  ASSERT_EQ(Start(TunnelConfig()), kRunning);
-  TunnelCommandOptions options;
-  options.wait_limit_ms = 1000;
-  EXPECT_EQ(common::EncodeHelperResponse(StopTunnel(options)),
-            Failure(std::string(kUninstallFailed) +
-                    "\n\nWireGuard tunnel service did not stop cleanly."));
 }
 
 TEST_F(TunnelCommandsTest, StartTimesOutWhenTheServiceNeverRuns) {
-  ASSERT_TRUE(tunnel_test::PlaceWireGuardStandIn(kWireGuardExe));
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(kWireGuardExe));
   const DWORD start = GetTickCount();
-  tunnel_test::SetStandInDirectives("start-delay-ms = 60000\r\n");
+  test_support::SetStandInDirectives("start-delay-ms = 60000\r\n");
   EXPECT_EQ(Start(TunnelConfig()),
             Failure(std::string(kInstallFailed) +
                     "\n\nWireGuard tunnel service did not reach the running state."));

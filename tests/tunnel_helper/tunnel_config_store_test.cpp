@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
@@ -10,28 +9,30 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/file_bytes.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "tests/support/dacl.h"
 #include "tests/support/files.h"
-#include "tests/tunnel_helper/tunnel_test_support.h"
+#include "tests/support/tunnel_machine.h"
 #include "tunnel_helper/store_security.h"
 
 namespace tunnel_helper {
 namespace {
 
 using common::ReadWholeFile;
+using test_support::kConfigDirectory;
+using test_support::kConfigPath;
+using test_support::kConfigTempPath;
+using test_support::kProductDataDirectory;
 using test_support::PathExists;
-using tunnel_test::kConfigDirectory;
-using tunnel_test::kConfigPath;
-using tunnel_test::kConfigTempPath;
-using tunnel_test::kProductDataDirectory;
 
 constexpr char kDirectoryFailure[] = "Failed to prepare the WireGuard config directory: ";
 
-class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
+class TunnelConfigStoreTest : public test_support::CleanMachineTest {
  protected:
   void SetUp() override {
     CleanMachineTest::SetUp();
@@ -48,19 +49,16 @@ class TunnelConfigStoreTest : public tunnel_test::CleanMachineTest {
     std::string error;
     ASSERT_TRUE(Write(kEarlier, error)) << error;
   }
-  const std::string kEarlier = tunnel_test::TunnelConfig("# the earlier config\r\n");
+  const std::string kEarlier = test_support::TunnelConfig("# the earlier config\r\n");
   ConfigStorePaths paths_;
 };
 
 // On a clean machine the folders are created under the machine's ProgramData folder, then the
 // file, byte for byte; a later config replaces it, and a temporary file left by a crash too.
 TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
-  EXPECT_EQ(paths_.config_file, kConfigPath);
-  EXPECT_EQ(paths_.temporary_file, kConfigTempPath);
   const std::string cases[] = {
-      "[Interface]\r\nPrivateKey = a\r\n",                 // CR LF stays CR LF
-      "[Interface]\nA = b",                                // LF stays LF
-      std::string("nul\0byte \xff\xfe \xef\xbb\xbf", 18),  // NUL, high bytes, a BOM inside
+      // CR LF and LF stay as they are, and so do NUL, high bytes and a BOM inside.
+      std::string("[Interface]\r\nPrivateKey = a\nnul\0byte \xff\xfe \xef\xbb\xbf", 43),
       "x",
   };
   for (const std::string& config : cases) {
@@ -80,36 +78,20 @@ TEST_F(TunnelConfigStoreTest, StoresBytesUnchangedAndReplacesEarlierFiles) {
   }
 }
 
+// Here the config file is held open by a reader that does not share its deletion.
 TEST_F(TunnelConfigStoreTest, FailuresKeepTheEarlierConfigAndLeaveNoTemporaryFile) {
   const std::string prefix = "Failed to replace the WireGuard config file: ";
   StoreEarlierConfig();
-  {
-    SCOPED_TRACE("the config file held open by a reader that does not share its deletion");
-    const common::UniqueFileHandle holder(
-        CreateFileW(kConfigPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(holder.valid());
-    std::string error;
-    EXPECT_FALSE(Write("new config", error));
-    ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
-    EXPECT_GT(error.size(), prefix.size());
-    EXPECT_FALSE(PathExists(kConfigTempPath));
-    EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
-  }
-}
-
-// The file's descriptor as Wine reports it: from the file's Unix mode bits.
-std::wstring FileSddl(const std::wstring& path) {
-  common::UniqueLocalMemory descriptor;
-  common::UniqueLocalMemory text;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, nullptr, nullptr, descriptor.receive()) != ERROR_SUCCESS ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorW(
-          descriptor.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-          reinterpret_cast<LPWSTR*>(text.receive()), nullptr)) {
-    return L"(unreadable)";
-  }
-  return static_cast<const wchar_t*>(text.get());
+  const common::UniqueFileHandle holder(CreateFileW(kConfigPath, GENERIC_READ,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.valid());
+  std::string error;
+  EXPECT_FALSE(Write("new config", error));
+  ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
+  EXPECT_GT(error.size(), prefix.size());
+  EXPECT_FALSE(PathExists(kConfigTempPath));
+  EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
 }
 
 // What someone else put in the store's place is never adopted, changed or written through: a
@@ -118,10 +100,8 @@ std::wstring FileSddl(const std::wstring& path) {
 TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopted) {
   const std::wstring marker = L"\\wireguard\\planted.txt";
   const std::wstring outside = L"C:\\users\\Public\\someone-else.txt";
-  const struct {
-    const char* what;
-    std::function<void()> plant;
-  } cases[] = {
+  // What is planted, and how.
+  const std::pair<const char*, std::function<void()>> cases[] = {
       {"a file in the folder's place",
        [] { ASSERT_TRUE(test_support::WriteFileBytes(kProductDataDirectory, "a file")); }},
       {"a folder someone else made, readable and held open by them",
@@ -138,11 +118,11 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
          ASSERT_TRUE(CreateHardLinkW(kConfigPath, outside.c_str(), nullptr));
        }},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, plant] : cases) {
+    SCOPED_TRACE(what);
     test_support::RemoveTree(kProductDataDirectory);
-    c.plant();
-    const std::wstring outside_sddl = FileSddl(outside);
+    plant();
+    const std::wstring outside_sddl = test_support::DaclOf(outside);
     // Whoever opened the folder before may keep the handle; it must not reach the new config.
     const common::UniqueFileHandle held(
         CreateFileW(kConfigDirectory, READ_CONTROL | WRITE_DAC,
@@ -150,16 +130,17 @@ TEST_F(TunnelConfigStoreTest, WhatOthersPutThereIsMovedAsideOrReplacedNeverAdopt
                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 
     std::string error;
-    ASSERT_TRUE(Write(tunnel_test::TunnelConfig(), error)) << error;
-    EXPECT_EQ(ReadWholeFile(kConfigPath), tunnel_test::TunnelConfig());
+    ASSERT_TRUE(Write(test_support::TunnelConfig(), error)) << error;
+    EXPECT_EQ(ReadWholeFile(kConfigPath), test_support::TunnelConfig());
     EXPECT_FALSE(PathExists(kProductDataDirectory + marker));
-    EXPECT_EQ(FileSddl(kConfigPath).find(L";WD)"), std::wstring::npos) << "readable by everyone";
-    EXPECT_EQ(FileSddl(outside), outside_sddl);
+    EXPECT_EQ(test_support::DaclOf(kConfigPath).find(L";WD)"), std::wstring::npos)
+        << "readable by everyone";
+    EXPECT_EQ(test_support::DaclOf(outside), outside_sddl);
     EXPECT_EQ(ReadWholeFile(outside).value_or("not the config"), "not the config");
   }
   // The two planted ones went aside whole, with what they held.
   std::vector<std::string> aside;
-  for (const std::wstring& path : test_support::Matching(tunnel_test::kMovedAsidePattern)) {
+  for (const std::wstring& path : test_support::Matching(test_support::kMovedAsidePattern)) {
     aside.push_back(ReadWholeFile(path).value_or(ReadWholeFile(path + marker).value_or("?")));
   }
   std::sort(aside.begin(), aside.end());
@@ -183,7 +164,7 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
     ASSERT_TRUE(test_support::PlantDirectoryLink(link, elsewhere));
 
     std::string error;
-    EXPECT_FALSE(Write(tunnel_test::TunnelConfig(), error));
+    EXPECT_FALSE(Write(test_support::TunnelConfig(), error));
     EXPECT_EQ(error, kDirectoryFailure + common::WideToUtf8(link) +
                          " is a junction or symbolic link, which is not followed.");
     EXPECT_FALSE(PathExists(elsewhere + L"\\daviza.conf"));
@@ -192,7 +173,7 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
       EXPECT_EQ(ReadWholeFile(kConfigPath), kEarlier);
     }
   }
-  test_support::RemoveTree(kProductDataDirectory);
+  test_support::RemoveTree(kProductDataDirectory);  // The links first: then what they point to.
   test_support::RemoveTree(elsewhere);
 }
 
@@ -201,11 +182,8 @@ TEST_F(TunnelConfigStoreTest, PlantedLinksAreRefusedAndNothingIsWritten) {
 TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   constexpr StoreObject kFolder = StoreObject::kFolder;
   constexpr StoreObject kFile = StoreObject::kFile;
-  const struct {
-    const wchar_t* sddl;
-    StoreObject kind;
-    bool trusted;
-  } cases[] = {
+  // The descriptor, what it is found on, and whether it is trusted.
+  const std::tuple<const wchar_t*, StoreObject, bool> cases[] = {
       {kConfigStoreSddl, kFolder, true},
       {kConfigStoreSddl, kFile, true},
       {L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, true},
@@ -230,12 +208,12 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
   };
   common::UniqueLocalMemory account;
   ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-21-7-7-7-1000", account.receive()));
-  for (const auto& c : cases) {
+  for (const auto& [sddl, kind, trusted] : cases) {
     common::UniqueLocalMemory descriptor;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-        c.sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
-    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), c.kind, account.get()), c.trusted)
-        << common::WideToUtf8(c.sddl);
+        sddl, SDDL_REVISION_1, descriptor.receive(), nullptr));
+    EXPECT_EQ(IsTrustedStoreDescriptor(descriptor.get(), kind, account.get()), trusted)
+        << common::WideToUtf8(sddl);
   }
   // No DACL at all lets everyone in. (Wine reads "NO_ACCESS_CONTROL" as an empty DACL instead.)
   SECURITY_DESCRIPTOR no_dacl{};

@@ -10,9 +10,8 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
-namespace tunnel_test {
+namespace test_support {
 
 inline constexpr wchar_t kTunnelServiceName[] = L"WireGuardTunnel$daviza";
 inline constexpr wchar_t kProductDataDirectory[] = L"C:\\ProgramData\\ZEQ VPN";
@@ -39,17 +38,16 @@ void SetStandInDirectives(std::string_view directives);
 // Copies the stand-in built beside the test program to `path`.
 ::testing::AssertionResult PlaceWireGuardStandIn(const std::wstring& path);
 
-// The runs of the stand-in at `exe_path` so far, each the list of its arguments.
-std::vector<std::vector<std::string>> WireGuardRuns(const std::wstring& exe_path);
+// The runs of the stand-in at `exe_path` so far as it logs them: a line (ended by CR LF) per run,
+// its arguments separated by tabs.
+std::string WireGuardRuns(const std::wstring& exe_path);
 
 // The tunnel service's state; 0 when it does not exist.
 DWORD TunnelServiceState();
 
 // Writes `config` to the config file and installs the tunnel with the stand-in built beside the
-// test program (which stays the service's program), then waits until the service runs unless
-// `wait_until_running` is false.
-::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config,
-                                                         bool wait_until_running = true);
+// test program (which stays the service's program), then waits until the service runs.
+::testing::AssertionResult InstallTunnelWithBuiltStandIn(std::string_view config);
 
 // Every test starts on a clean machine and leaves one: no tunnel service, no config folder, no
 // WireGuard in either place, also when it fails.
@@ -59,4 +57,4 @@ class CleanMachineTest : public ::testing::Test {
   void TearDown() override;
 };
 
-}  // namespace tunnel_test
+}  // namespace test_support
