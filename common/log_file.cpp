@@ -76,18 +76,41 @@ bool LogFile::Rotate() noexcept {
   return MoveFileExW(path_.c_str(), previous.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE && Open();
 }
 
+bool LogFile::Append(const std::string& line) noexcept {
+  LARGE_INTEGER size{};
+  // The size is read each time: another process may write to the same log.
+  return (file_.valid() || Open()) && GetFileSizeEx(file_.get(), &size) &&
+         (static_cast<ULONGLONG>(size.QuadPart) + line.size() <= kMaxLogFileBytes || Rotate()) &&
+         WriteAll(file_.get(), line);
+}
+
 void LogFile::Write(LogLevel level, std::string_view event,
                     std::initializer_list<LogField> fields) noexcept {
   try {
-    const std::string line = FormatLogLine(Now(), level, event, fields);
+    std::string line = FormatLogLine(Now(), level, event, fields);
+    const DWORD thread = GetCurrentThreadId();
+    if (writing_thread_.load() == thread) {
+      // Opening the folder logs what it found in the way (a folder moved aside, a link refused):
+      // those lines come back here while this thread holds the lock. They wait for the file.
+      deferred_.push_back(std::move(line));
+      return;
+    }
     const std::lock_guard lock(mutex_);
     if (GetTickCount64() < skip_until_) return;
-    LARGE_INTEGER size{};
-    // The size is read each time: another process may write to the same log.
-    const bool written =
-        (file_.valid() || Open()) && GetFileSizeEx(file_.get(), &size) &&
-        (static_cast<ULONGLONG>(size.QuadPart) + line.size() <= kMaxLogFileBytes || Rotate()) &&
-        WriteAll(file_.get(), line);
+    writing_thread_ = thread;
+    const struct Release {
+      LogFile& log;
+      ~Release() {
+        log.deferred_.clear();
+        log.writing_thread_ = 0;
+      }
+    } release{*this};
+    bool written = file_.valid() || Open();
+    deferred_.push_back(std::move(line));
+    // By index and by value: writing one may rotate the log, and reopening it may defer more.
+    for (std::size_t next = 0; written && next < deferred_.size(); ++next) {
+      written = Append(std::string(deferred_[next]));
+    }
     if (written) return;
     file_.reset();
     folder_.clear();

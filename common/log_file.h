@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -42,11 +43,14 @@ class LogFile {
  private:
   [[nodiscard]] bool Open() noexcept;
   [[nodiscard]] bool Rotate() noexcept;
+  [[nodiscard]] bool Append(const std::string& line) noexcept;
 
   const std::wstring path_;
   const LogFolderOpener open_folder_;
   const wchar_t* const file_sddl_;
   std::mutex mutex_;
+  std::atomic<DWORD> writing_thread_{0};  // the thread that holds `mutex_` while it writes
+  std::vector<std::string> deferred_;     // lines logged while the log's folder was opened
   std::vector<UniqueFileHandle> folder_;
   UniqueFileHandle file_;
   ULONGLONG skip_until_ = 0;  // GetTickCount64() time before which nothing is tried

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,32 @@ TEST(LogFile, KeepsOnePreviousGenerationEachWithinTheBound) {
   LogFile linked((folder / L"x.log").wstring(), [&] { return Hold(folder); }, nullptr);
   linked.Write(LogLevel::kInfo, "line", {});
   EXPECT_EQ(fs::file_size(elsewhere), 9u);
+  fs::remove_all(folder);
+}
+
+// Opening the folder may log what it found in the way; that line comes first, and the log does
+// not wait on itself.
+TEST(LogFile, KeepsTheLinesItsFolderOpenerLogs) {
+  const fs::path folder = fs::temp_directory_path() / L"zeq-log-file-opener-test";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  SetProcessLog(std::make_unique<LogFile>(
+      (folder / L"x.log").wstring(),
+      [&] {
+        Log(LogLevel::kWarning, "link refused");
+        return Hold(folder);
+      },
+      nullptr));
+  Log(LogLevel::kInfo, "service started");
+  SetProcessLog(nullptr);
+  std::ifstream file(folder / L"x.log");
+  std::string first;
+  std::string second;
+  std::getline(file, first);
+  std::getline(file, second);
+  EXPECT_TRUE(first.ends_with("WARN link refused")) << first;
+  EXPECT_TRUE(second.ends_with("INFO service started")) << second;
+  file.close();
   fs::remove_all(folder);
 }
 
