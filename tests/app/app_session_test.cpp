@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/session_mutex.h"
+#include "common/file_bytes.h"
 #include "common/helper_names.h"
 #include "common/unique_handle.h"
 #include "standins/flutter_embedding/control_request.h"
@@ -45,6 +46,38 @@ std::string Control(const std::string& request) {
 }
 
 std::string Events() { return Control("events"); }
+
+// The user this test runs as (the app and its later starts inherit it), from the process token.
+std::vector<char> OwnUser() {
+  common::UniqueHandle token;
+  std::vector<char> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
+  DWORD size = 0;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()) ||
+      !GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()),
+                           &size)) {
+    ADD_FAILURE() << "no token user";
+  }
+  return user;
+}
+
+// That user's account as "DOMAIN\name", the way the service's log names who asked.
+std::string OwnAccount() {
+  std::vector<char> user = OwnUser();
+  wchar_t name[256] = {};
+  wchar_t domain[256] = {};
+  DWORD name_size = 256;
+  DWORD domain_size = 256;
+  SID_NAME_USE use{};
+  EXPECT_TRUE(LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
+                                name, &name_size, domain, &domain_size, &use));
+  const std::wstring account = std::wstring(domain) + L"\\" + name;
+  return std::string(account.begin(), account.end());  // ASCII under Wine
+}
+
+std::string AppLog() {
+  return common::ReadWholeFile(std::wstring(kAppData) + L"\\ZEQ VPN\\logs\\zeq_vpn.log")
+      .value_or("");
+}
 
 bool EventsContain(const std::string& text, DWORD limit_ms = 30000) {
   return test_support::PollUntil([&] { return Events().find(text) != std::string::npos; },
@@ -130,6 +163,34 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
       {"invoke com.daviza.vpn/tunnel status none", "success int 0"},
   };
   for (const auto& [request, answer] : calls) EXPECT_EQ(Control(request), answer);
+  const std::string start = "invoke com.daviza.vpn/tunnel start config\n";
+  EXPECT_EQ(Control(start + test_support::TunnelConfig("PostUp = x\r\n"))
+                .rfind("error start_failed\nWireGuard config contains script commands", 0),
+            0u);
+
+  // Both ends logged each call: the service with the app's process and account, neither with
+  // the config.
+  const std::string service_log =
+      common::ReadWholeFile(L"C:\\ProgramData\\ZEQ VPN\\logs\\tunnel_helper.log").value_or("");
+  const std::string app_log = AppLog();
+  const std::string requester = "request pid=" + std::to_string(GetProcessId(first_.get())) +
+                                " user=" + OwnAccount() + " command=";
+  for (const char* command : {"start", "status", "stop"}) {
+    EXPECT_NE(service_log.find("INFO " + requester + command + " outcome=ok duration_ms="),
+              std::string::npos)
+        << service_log;
+    EXPECT_NE(app_log.find(std::string("INFO tunnel call method=") + command +
+                           " outcome=ok duration_ms="),
+              std::string::npos)
+        << app_log;
+  }
+  const std::string refused = "start outcome=\"WireGuard config contains script commands";
+  EXPECT_NE(service_log.find("WARN " + requester + refused), std::string::npos) << service_log;
+  EXPECT_NE(app_log.find("WARN tunnel call method=" + refused), std::string::npos) << app_log;
+  for (const std::string& log : {service_log, app_log}) {
+    EXPECT_EQ(log.find("PrivateKey"), std::string::npos) << log;
+    EXPECT_EQ(log.find("yAnz5TF"), std::string::npos) << log;
+  }
 }
 
 // Later starts hand their links to the first instance in order, wake it and exit with 0 without
@@ -161,9 +222,19 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
       test_support::RegistryText(HKEY_CURRENT_USER, kOpenCommandKey, nullptr);
   ASSERT_TRUE(command);
   std::wstring opened = *command;
-  opened.replace(opened.find(L"%1"), 2, L"daviza://from-the-browser");
+  opened.replace(opened.find(L"%1"), 2, L"daviza://from-the-browser?code=SECRET");
   EXPECT_EQ(test_support::RunProcess(opened).exit_code, 0u);
-  EXPECT_TRUE(EventsContain("{url: daviza://from-the-browser}")) << Events();
+  EXPECT_TRUE(EventsContain("{url: daviza://from-the-browser?code=SECRET}")) << Events();
+
+  // The log tells the hand-off from both sides, without the link's query.
+  const std::string log = AppLog();
+  for (const char* line : {"INFO app started version=1.0.0 pid=",
+                           " instance=\"hand-off to the first\"\n",
+                           "INFO link handed over link=daviza://from-the-browser\n",
+                           "from=\"a later start\" link=daviza://from-the-browser\n"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+  }
+  EXPECT_EQ(log.find("SECRET"), std::string::npos) << log;
 }
 
 // A refused view, and an engine refused for want of its bundle (a copy of the program without
@@ -193,13 +264,9 @@ TEST(AppProgram, ExitsWithOneWhenTheViewCannotBeCreated) {
 // user may open them too, as a normal start must when an elevated first instance created them.
 // (That a second creation finds the first is seen in the later starts above.)
 TEST(SessionMutex, GrantsTheProcessUserBesidesSystemAndAdministrators) {
-  common::UniqueHandle token;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()));
-  char user[256];
-  DWORD size = sizeof(user);
-  ASSERT_TRUE(GetTokenInformation(token.get(), TokenUser, user, size, &size));
+  std::vector<char> user = OwnUser();
   common::UniqueLocalMemory text;
-  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid,
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
                                      reinterpret_cast<LPWSTR*>(text.receive())));
   EXPECT_EQ(SessionMutexSddl(), L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" +
                                     std::wstring(static_cast<wchar_t*>(text.get())) + L")");
