@@ -92,6 +92,7 @@ int WINAPI wWinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, PWSTR /*comm
     exit_code = RunApp();
   } catch (...) {
   }
-  common::Log(common::LogLevel::kInfo, "app exiting", {{"exit_code", static_cast<std::uint64_t>(exit_code)}});
+  common::Log(common::LogLevel::kInfo, "app exiting",
+              {{"exit_code", static_cast<std::uint64_t>(exit_code)}});
   return exit_code;
 }

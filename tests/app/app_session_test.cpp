@@ -68,8 +68,8 @@ std::string OwnAccount() {
   DWORD name_size = 256;
   DWORD domain_size = 256;
   SID_NAME_USE use{};
-  EXPECT_TRUE(LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
-                                name, &name_size, domain, &domain_size, &use));
+  EXPECT_TRUE(LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, name,
+                                &name_size, domain, &domain_size, &use));
   const std::wstring account = std::wstring(domain) + L"\\" + name;
   return std::string(account.begin(), account.end());  // ASCII under Wine
 }
@@ -228,10 +228,10 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
 
   // The log tells the hand-off from both sides, without the link's query.
   const std::string log = AppLog();
-  for (const char* line : {"INFO app started version=1.0.0 pid=",
-                           " instance=\"hand-off to the first\"\n",
-                           "INFO link handed over link=daviza://from-the-browser\n",
-                           "from=\"a later start\" link=daviza://from-the-browser\n"}) {
+  for (const char* line :
+       {"INFO app started version=1.0.0 pid=", " instance=\"hand-off to the first\"\n",
+        "INFO link handed over link=daviza://from-the-browser\n",
+        "from=\"a later start\" link=daviza://from-the-browser\n"}) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
   }
   EXPECT_EQ(log.find("SECRET"), std::string::npos) << log;

@@ -61,13 +61,12 @@ TEST(LogFile, KeepsTheLinesItsFolderOpenerLogs) {
   const fs::path folder = fs::temp_directory_path() / L"zeq-log-file-opener-test";
   fs::remove_all(folder);
   fs::create_directories(folder);
-  SetProcessLog(std::make_unique<LogFile>(
-      (folder / L"x.log").wstring(),
-      [&] {
-        Log(LogLevel::kWarning, "link refused");
-        return Hold(folder);
-      },
-      nullptr));
+  SetProcessLog(std::make_unique<LogFile>((folder / L"x.log").wstring(),
+                                          [&] {
+                                            Log(LogLevel::kWarning, "link refused");
+                                            return Hold(folder);
+                                          },
+                                          nullptr));
   Log(LogLevel::kInfo, "service started");
   SetProcessLog(nullptr);
   std::ifstream file(folder / L"x.log");
