@@ -8,12 +8,15 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "common/file_bytes.h"
 #include "common/helper_protocol.h"
+#include "common/log_file.h"
 #include "tests/support/files.h"
 #include "tests/support/tunnel_machine.h"
 #include "tests/support/windows_service.h"
+#include "tunnel_helper/service_log.h"
 
 namespace tunnel_helper {
 namespace {
@@ -80,16 +83,26 @@ TEST_F(TunnelCommandsTest, StartStatusStopEndToEnd) {
   EXPECT_EQ(WireGuardRuns(kWireGuardExe), kUninstallRun + kInstallRun);
   EXPECT_EQ(Status(), kRunning);
 
-  // A second start replaces the running tunnel at once.
+  // A second start replaces the running tunnel at once. With a link planted where the service's
+  // log folder goes, the log of its runs is skipped, never written through.
+  const std::wstring elsewhere = L"C:\\users\\Public\\planted-logs";
+  test_support::CreateFolders(elsewhere);
+  ASSERT_TRUE(test_support::PlantDirectoryLink(
+      std::wstring(test_support::kProductDataDirectory) + L"\\logs", elsewhere));
+  common::SetProcessLog(MakeServiceLog());
   const DWORD first_process = test_support::QueryService(kTunnelServiceName).dwProcessId;
   EXPECT_EQ(Start(TunnelConfig()), kRunning);
   EXPECT_NE(test_support::QueryService(kTunnelServiceName).dwProcessId, first_process);
+  common::SetProcessLog(nullptr);
+  EXPECT_EQ(test_support::Matching(elsewhere + L"\\*"), std::vector<std::wstring>{});
 
   EXPECT_EQ(Stop(), kNotRunning);
   EXPECT_EQ(TunnelServiceState(), 0u) << "the tunnel service is gone";
   EXPECT_EQ(ReadWholeFile(kConfigPath), TunnelConfig()) << "stop leaves the config in place";
   EXPECT_EQ(WireGuardRuns(kWireGuardExe),
             kUninstallRun + kInstallRun + kUninstallRun + kInstallRun + kUninstallRun);
+  test_support::RemoveTree(test_support::kProductDataDirectory);  // The link before its target.
+  test_support::RemoveTree(elsewhere);
 }
 
 // What WireGuard writes when it fails reaches the app too: see the test after this one.
