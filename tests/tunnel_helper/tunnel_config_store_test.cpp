@@ -189,10 +189,10 @@ TEST(IsTrustedStoreDescriptor, OwnedByTheSystemAndChangedByNoOneElse) {
       {L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, true},
       {L"O:S-1-5-21-1-2-3-1001D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", kFolder, false},
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;FW;;;BU)", kFolder, false},
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;0x4;;;BU)", kFolder, false},  // add subfolders
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;DC;;;BU)", kFolder, false},   // delete what is inside
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},   // Everyone: change the DACL
-      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},     // Everyone: take ownership
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;0x4;;;BU)", kFolder, false},   // add subfolders
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;0x40;;;BU)", kFolder, false},  // delete what is inside
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WD;;;WD)", kFolder, false},    // Everyone: change the DACL
+      {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;;WO;;;WD)", kFile, false},      // Everyone: take ownership
       {L"O:BAD:AI(A;OICI;FA;;;SY)(A;OICIID;0x1301bf;;;BU)", kFolder, false},  // inherited modify
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;CI;FR;;;BU)", kFolder, true},            // listing the folder
       {L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FR;;;BU)", kFolder, false},         // reading its files
