@@ -2,24 +2,16 @@
 
 #include <sddl.h>
 
+#include <vector>
+
+#include "common/token_user.h"
+
 namespace app {
 
 std::wstring SessionMutexSddl() {
-  common::UniqueHandle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return {};
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  std::string buffer(size, '\0');
-  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-    return {};
-  }
-  common::UniqueLocalMemory user;
-  if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid,
-                              reinterpret_cast<LPWSTR*>(user.receive()))) {
-    return {};
-  }
-  return L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + std::wstring(static_cast<wchar_t*>(user.get())) +
-         L")";
+  std::vector<BYTE> user = common::ProcessUserSid();
+  const std::wstring sid = user.empty() ? std::wstring() : common::SidText(user.data());
+  return sid.empty() ? std::wstring() : L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;" + sid + L")";
 }
 
 SessionMutex CreateSessionMutex(const wchar_t* name, bool initial_owner) noexcept {

@@ -131,7 +131,49 @@ common::UniqueFileHandle OpenHelperPipe(std::string& error_text) {
 }
 
 // One exchange. `unread`: set when the service did not get the request, so did not carry it out.
-ReceivedHelperResponse ExchangeOnce(std::string_view request, bool& unread);
+ReceivedHelperResponse ExchangeOnce(std::string_view request, bool& unread) {
+  unread = false;
+  const common::ServiceStatusLookup expected = LookUpHelperService();
+  std::string error_text;
+  common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
+  if (!pipe) {
+    return Failure(std::move(error_text));
+  }
+  std::optional<std::string> refusal = CheckServedByHelperService(pipe.get(), expected);
+  if (refusal && expected.status) {
+    // The service may have restarted between the look-up and the open.
+    refusal = CheckServedByHelperService(pipe.get(), LookUpHelperService());
+  }
+  if (refusal) {
+    return Failure(std::move(*refusal));
+  }
+
+  DWORD mode = PIPE_READMODE_MESSAGE;
+  SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
+
+  // An empty request still goes out as one (empty) message, which the service answers, rather
+  // than leaving both sides waiting for a message that never comes.
+  std::size_t sent = 0;
+  do {
+    DWORD written = 0;
+    if (!WriteFile(pipe.get(), request.data() + sent, static_cast<DWORD>(request.size() - sent),
+                   &written, nullptr)) {
+      unread = true;  // The service let go before the request was written.
+      return Failure("Failed to send the request to the ZEQ VPN tunnel helper.");
+    }
+    sent += written;
+  } while (sent < request.size());
+
+  const std::optional<std::string> answer =
+      ReadPipeMessage(pipe.get(), common::kMaxHelperResponseBytes, &error_text);
+  pipe.reset();
+  if (!answer) {
+    return Failure(std::move(error_text));
+  }
+  ReceivedHelperResponse response = InterpretHelperResponse(*answer);
+  unread = !response.ok && response.message.starts_with(common::kRequestNotReadPrefix);
+  return response;
+}
 
 }  // namespace
 
@@ -193,51 +235,4 @@ ReceivedHelperResponse SendHelperMessage(std::string_view request) {
   return response;
 }
 
-namespace {
-
-ReceivedHelperResponse ExchangeOnce(std::string_view request, bool& unread) {
-  unread = false;
-  const common::ServiceStatusLookup expected = LookUpHelperService();
-  std::string error_text;
-  common::UniqueFileHandle pipe = OpenHelperPipe(error_text);
-  if (!pipe) {
-    return Failure(std::move(error_text));
-  }
-  std::optional<std::string> refusal = CheckServedByHelperService(pipe.get(), expected);
-  if (refusal && expected.status) {
-    // The service may have restarted between the look-up and the open.
-    refusal = CheckServedByHelperService(pipe.get(), LookUpHelperService());
-  }
-  if (refusal) {
-    return Failure(std::move(*refusal));
-  }
-
-  DWORD mode = PIPE_READMODE_MESSAGE;
-  SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr);
-
-  // An empty request still goes out as one (empty) message, which the service answers, rather
-  // than leaving both sides waiting for a message that never comes.
-  std::size_t sent = 0;
-  do {
-    DWORD written = 0;
-    if (!WriteFile(pipe.get(), request.data() + sent, static_cast<DWORD>(request.size() - sent),
-                   &written, nullptr)) {
-      unread = true;  // The service let go before the request was written.
-      return Failure("Failed to send the request to the ZEQ VPN tunnel helper.");
-    }
-    sent += written;
-  } while (sent < request.size());
-
-  const std::optional<std::string> answer =
-      ReadPipeMessage(pipe.get(), common::kMaxHelperResponseBytes, &error_text);
-  pipe.reset();
-  if (!answer) {
-    return Failure(std::move(error_text));
-  }
-  ReceivedHelperResponse response = InterpretHelperResponse(*answer);
-  unread = !response.ok && response.message.starts_with(common::kRequestNotReadPrefix);
-  return response;
-}
-
-}  // namespace
 }  // namespace app

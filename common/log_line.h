@@ -3,7 +3,7 @@
 //
 // A line is: a UTC timestamp to the millisecond (ISO 8601), the level, the event in words, then
 // key=value details, e.g.
-//   2026-12-07T11:47:12.345Z INFO request pid=4242 user="HOST\ann" command=status outcome=ok
+//   2026-12-07T11:47:12.345Z INFO request pid=4242 user=HOST\ann command=status outcome=ok
 // A value is written as it is when it holds only letters, digits and ._-/:\@, else in double
 // quotes with \" \\ \n \r \t and \xNN for other control bytes. A line never exceeds
 // kMaxLogLineBytes.

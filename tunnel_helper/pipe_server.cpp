@@ -6,12 +6,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "common/helper_names.h"
 #include "common/log_file.h"
 #include "common/pipe_io.h"
+#include "common/token_user.h"
 #include "common/windows_error.h"
 
 namespace tunnel_helper {
@@ -99,7 +101,6 @@ std::optional<std::string> ReadHelperRequest(common::PipeInstance& instance, std
   }
 }
 
-constexpr char kPipeNameForLog[] = "\\\\.\\pipe\\DAVIZA.TunnelHelper";
 constexpr char kRequestNotCarriedOut[] = "The tunnel helper could not carry out the request.";
 
 // Who asks: the client's process and the account it runs as ("unknown" when the system will not
@@ -118,17 +119,9 @@ Requester IdentifyClient(HANDLE pipe) {
   if (!ImpersonateNamedPipeClient(pipe)) return requester;
   const BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.receive());
   RevertToSelf();
-  std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
-  DWORD size = 0;
-  common::UniqueLocalMemory sid_text;
-  if (!opened ||
-      !GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()),
-                           &size) ||
-      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
-                              reinterpret_cast<LPWSTR*>(sid_text.receive()))) {
-    return requester;
-  }
-  const std::wstring key = static_cast<const wchar_t*>(sid_text.get());
+  std::vector<BYTE> user = opened ? common::TokenUserSid(token.get()) : std::vector<BYTE>();
+  const std::wstring key = user.empty() ? std::wstring() : common::SidText(user.data());
+  if (key.empty()) return requester;
   if (const auto known = names.find(key); known != names.end()) {
     requester.account = known->second;
     return requester;
@@ -139,18 +132,22 @@ Requester IdentifyClient(HANDLE pipe) {
   DWORD domain_size = 256;
   SID_NAME_USE use{};
   requester.account =
-      LookupAccountSidW(nullptr, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, name,
-                        &name_size, domain, &domain_size, &use)
+      LookupAccountSidW(nullptr, user.data(), name, &name_size, domain, &domain_size, &use)
           ? common::WideToUtf8(std::wstring(domain) + L"\\" + name)
           : common::WideToUtf8(key);
   if (names.size() < 64) names.emplace(key, requester.account);
   return requester;
 }
 
-void LogPipeRefused(DWORD error) noexcept {
+// Logs what became of the pipe's name; `error`, when there is one, is why it was not had.
+void LogPipeName(common::LogLevel level, std::string_view event, DWORD error) noexcept {
   try {
-    common::Log(common::LogLevel::kError, "pipe not created; another process may hold its name",
-                {{"pipe", kPipeNameForLog}, {"reason", common::DescribeWindowsError(error)}});
+    const std::string pipe = common::WideToUtf8(common::kHelperPipeName);
+    if (error == ERROR_SUCCESS) {
+      common::Log(level, event, {{"pipe", pipe}});
+    } else {
+      common::Log(level, event, {{"pipe", pipe}, {"reason", common::DescribeWindowsError(error)}});
+    }
   } catch (...) {
     // Out of memory: the line is lost.
   }
@@ -242,14 +239,16 @@ void RunPipeServer(HANDLE stop_event, HANDLE listening_event, RequestHandler han
       if (!instance) {
         // Another process may hold the name: the service still counts as started, and tries
         // again, but leaves at once on a stop.
-        if (!name_refused) LogPipeRefused(GetLastError());
+        if (!name_refused) {
+          LogPipeName(common::LogLevel::kError,
+                      "pipe not created; another process may hold its name", GetLastError());
+        }
         name_refused = true;
         SetEvent(listening_event);
         WaitForSingleObject(stop_event, kPipeRetryDelayMs);
         continue;
       }
-      if (name_refused)
-        common::Log(common::LogLevel::kInfo, "pipe created", {{"pipe", kPipeNameForLog}});
+      if (name_refused) LogPipeName(common::LogLevel::kInfo, "pipe created", ERROR_SUCCESS);
       name_refused = false;
     }
     const common::PipeIoResult connect = instance->Connect(stop_event, listening_event);

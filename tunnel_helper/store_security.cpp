@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "common/token_user.h"
+
 namespace tunnel_helper {
 namespace {
 
@@ -28,20 +30,6 @@ bool IsTrustedAccount(PSID sid, PSID account) noexcept {
 bool IsAllowEntry(BYTE type) noexcept {
   return type != ACCESS_DENIED_ACE_TYPE && type != ACCESS_DENIED_OBJECT_ACE_TYPE &&
          type != ACCESS_DENIED_CALLBACK_ACE_TYPE && type != ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
-}
-
-// The account this process runs as, from its token; empty when the token cannot be read.
-std::vector<BYTE> ProcessAccount() {
-  common::UniqueHandle token;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) return {};
-  std::vector<BYTE> user(sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE);
-  DWORD size = 0;
-  if (!GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()),
-                           &size)) {
-    return {};
-  }
-  const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-  return std::vector<BYTE>(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
 }
 
 }  // namespace
@@ -79,7 +67,7 @@ bool IsTrustedStoreDescriptor(PSECURITY_DESCRIPTOR descriptor, StoreObject kind,
 
 bool IsTrustedStoreObject(HANDLE object, StoreObject kind) noexcept {
   try {
-    std::vector<BYTE> account = ProcessAccount();
+    std::vector<BYTE> account = common::ProcessUserSid();
     if (account.empty()) return false;
     common::UniqueLocalMemory descriptor;
     if (GetSecurityInfo(object, SE_FILE_OBJECT,
