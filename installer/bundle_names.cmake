@@ -31,3 +31,41 @@ get_filename_component(bundle_name "${BUNDLE_DIR}" NAME)
 append_folder("${BUNDLE_DIR}" "${bundle_name}" "  ")
 string(APPEND text "!macroend\n")
 file(WRITE "${OUT_FILE}" "${text}")
+
+# The same bundle as WiX directories and components for the Windows Installer package, when
+# OUT_WXS is given: one component a file, each identified by its path (Guid="*").
+if(DEFINED OUT_WXS)
+  set(wix_count 0)
+  function(append_wix_folder folder indent)
+    file(GLOB entries LIST_DIRECTORIES true RELATIVE "${folder}" "${folder}/*")
+    list(SORT entries)
+    foreach(entry IN LISTS entries)
+      math(EXPR wix_count "${wix_count} + 1")
+      if(IS_DIRECTORY "${folder}/${entry}")
+        string(APPEND wix "${indent}<Directory Id=\"BundleFolder${wix_count}\" Name=\"${entry}\">\n")
+        append_wix_folder("${folder}/${entry}" "${indent}  ")
+        string(APPEND wix "${indent}</Directory>\n")
+      else()
+        # Relative to the stage, where wixl runs: it does not take absolute paths.
+        file(RELATIVE_PATH relative "${BUNDLE_DIR}/.." "${folder}/${entry}")
+        string(APPEND wix "${indent}<Component Id=\"BundleFile${wix_count}\" Guid=\"*\" Win64=\"yes\">\n"
+          "${indent}  <File Id=\"BundleFile${wix_count}\" Name=\"${entry}\" KeyPath=\"yes\" "
+          "Source=\"${relative}\"/>\n${indent}</Component>\n")
+        set_property(GLOBAL APPEND PROPERTY wix_components "BundleFile${wix_count}")
+      endif()
+    endforeach()
+    set(wix "${wix}" PARENT_SCOPE)
+    set(wix_count ${wix_count} PARENT_SCOPE)
+  endfunction()
+  string(CONCAT wix "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!-- Written by bundle_names.cmake from ${BUNDLE_DIR}. -->\n"
+    "<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n  <Fragment>\n"
+    "    <DirectoryRef Id=\"BundleFolder\">\n")
+  append_wix_folder("${BUNDLE_DIR}" "      ")
+  string(APPEND wix "    </DirectoryRef>\n    <ComponentGroup Id=\"Bundle\">\n")
+  get_property(components GLOBAL PROPERTY wix_components)
+  foreach(component IN LISTS components)
+    string(APPEND wix "      <ComponentRef Id=\"${component}\"/>\n")
+  endforeach()
+  string(APPEND wix "    </ComponentGroup>\n  </Fragment>\n</Wix>\n")
+  file(WRITE "${OUT_WXS}" "${wix}")
+endif()

@@ -9,10 +9,10 @@ Function un.onInit
 FunctionEnd
 
 Section "Uninstall"
+  Call un.CloseRunningApp
   Call un.StopTunnel
   Call un.RemoveHelperService
 
-  ; A program still running (the app in some session) goes when Windows restarts.
   !insertmacro OwnRoot "$INSTDIR" 1
   !insertmacro OwnFile "zeq_vpn.exe"
   !insertmacro OwnFile "flutter_windows.dll"

@@ -80,6 +80,32 @@ administrator." /SD IDOK
   ${EndIf}
 !macroend
 
+; The app's processes run from the install folder, whose files are about to change. Asked to close
+; (the app exits as when its user closes it), they get a while to do so; a silent run then ends
+; them, an interactive one stops with a message instead. Sets $AppWasClosed to 1 when one ran.
+Var AppWasClosed
+!macro CLOSE_RUNNING_APP un again
+Function ${un}CloseRunningApp
+  InitPluginsDir
+  SetOutPath "$PLUGINSDIR"
+  File "${STAGE_DIR}/setup_helper.exe"
+  StrCpy $0 ""
+  ${If} ${Silent}
+    StrCpy $0 " /force"
+  ${EndIf}
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\setup_helper.exe" close-apps "$INSTDIR\zeq_vpn.exe"$0' $1
+  ${If} ${Errors}
+  ${OrIf} $1 > 1
+    !insertmacro Fail "${PRODUCT_NAME} is still running and does not close. Close it and run \
+${again} again." 1
+  ${EndIf}
+  StrCpy $AppWasClosed $1
+FunctionEnd
+!macroend
+!insertmacro CLOSE_RUNNING_APP "" "Setup"
+!insertmacro CLOSE_RUNNING_APP "un." "the uninstaller"
+
 Function .onInit
   SetShellVarContext all
   !insertmacro RequireAdministrator
@@ -100,6 +126,7 @@ FunctionEnd
 
 Section "${PRODUCT_NAME}"
   SectionIn RO
+  Call CloseRunningApp
   ; Over an installed version: the service lets go of its program. A tunnel it started runs on,
   ; and its config in ProgramData stays as it is.
   Push "${HELPER_SERVICE}"
@@ -144,7 +171,11 @@ be updated. Restart Windows and run Setup again." 1
     File "${STAGE_DIR}/wireguard.exe"
   ${EndIf}
 
-  Call CreateProductDataFolders
+  ; Before any user could make them, so that nothing a user made later can stand in their place.
+  ExecWait '"$PLUGINSDIR\setup_helper.exe" create-data-folders' $0
+  ${If} $0 <> 0
+    DetailPrint "The service's folders in $APPDATA could not all be made; it makes them itself."
+  ${EndIf}
 
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\${PRODUCT_NAME}.lnk" "$INSTDIR\zeq_vpn.exe"
@@ -158,6 +189,12 @@ be updated. Restart Windows and run Setup again." 1
   Pop $0
   ${If} $0 = 0
     !insertmacro Fail "The service ${HELPER_SERVICE} does not start." 1
+  ${EndIf}
+
+  ; Back for its user, who saw it close; not elevated, as Setup is.
+  ${If} $AppWasClosed = 1
+  ${AndIfNot} ${Silent}
+    ExecWait '"$PLUGINSDIR\setup_helper.exe" start-app "$INSTDIR\zeq_vpn.exe"'
   ${EndIf}
 SectionEnd
 

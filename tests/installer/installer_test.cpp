@@ -1,10 +1,12 @@
 // ZEQ-VPN-Setup.exe and its uninstaller, run silently as a managed install runs them, against the
 // prefix's real service control manager, registry and files.
+#include <msi.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/tunnel_helper_client.h"
 #include "common/file_bytes.h"
@@ -60,6 +62,50 @@ std::wstring LinkTarget(const std::wstring& link) {
   return RunSilently(test_support::BuiltProgram(L"ZEQ-VPN-Setup.exe"), last);
 }
 
+// The installed products named "ZEQ VPN" (every version of ZEQ-VPN.msi), each with its version.
+// Not by the upgrade code: Wine loses its registration when an upgrade removes the older product.
+std::vector<std::pair<std::wstring, std::wstring>> InstalledPackages() {
+  std::vector<std::pair<std::wstring, std::wstring>> products;
+  wchar_t product[39] = {};
+  for (DWORD i = 0; MsiEnumProductsW(i, product) == ERROR_SUCCESS; ++i) {
+    wchar_t name[64] = {};
+    wchar_t version[32] = {};
+    DWORD name_size = 64;
+    DWORD version_size = 32;
+    MsiGetProductInfoW(product, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &name_size);
+    MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, version, &version_size);
+    if (std::wstring_view(name) == L"ZEQ VPN") products.emplace_back(product, version);
+  }
+  return products;
+}
+
+// msiexec with `action` on `package` (a built package, or a product code), without a user
+// interface.
+::testing::AssertionResult RunPackage(const std::wstring& action, const std::wstring& package) {
+  const std::wstring command = L"msiexec.exe " + action + L" " + package + L" /qn";
+  const test_support::ProcessRun run = test_support::RunProcess(command, 120000);
+  if (run.exit_code == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << common::WideToUtf8(command) << ": exit code " << run.exit_code;
+}
+
+// The installed app as its user starts it, once its window is up.
+common::UniqueHandle StartInstalledApp() {
+  common::UniqueHandle app = test_support::StartProcess(L"\"" + Installed(L"zeq_vpn.exe") + L"\"");
+  EXPECT_TRUE(app && PollUntil([] { return FindWindowW(nullptr, L"ZEQ VPN for Windows"); }, 30000));
+  return app;
+}
+
+// Whether `app` has ended by now as it does when its user closes it.
+::testing::AssertionResult EndedAsClosed(HANDLE app) {
+  DWORD exit_code = STILL_ACTIVE;
+  if (WaitForSingleObject(app, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(app, &exit_code) &&
+      exit_code == 0) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "the app runs on, or ended with " << exit_code;
+}
+
 // What an install leaves on the machine, as text, to compare one install with another.
 std::string MachineState() {
   std::string state = PathExists(kShortcut) ? "shortcut\n" : "";
@@ -96,6 +142,9 @@ class InstallerTest : public test_support::CleanMachineTest {
   static void RemoveProduct() {
     // An uninstaller still at work (it goes on in a copy of itself) would undo the next install.
     EXPECT_TRUE(PollUntil([] { return !test_support::IsProcessRunning(L"Un.exe"); }, 60000));
+    for (const auto& [product, version] : InstalledPackages()) {
+      EXPECT_TRUE(RunPackage(L"/x", product));
+    }
     EXPECT_TRUE(test_support::RemoveService(common::kHelperServiceName));
     // Under Wine a link whose target is gone can be neither seen nor removed.
     for (const wchar_t* link : kPlantedLinks) test_support::CreateFolders(LinkTarget(link));
@@ -145,7 +194,7 @@ TEST_F(InstallerTest, InstallsTheProgramsTheServiceAndWireGuardInProgramFilesOnl
       << status.message;
 }
 
-TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndItsConfig) {
+TEST_F(InstallerTest, SetupOverAnInstallClosesTheAppRestartsTheServiceAndKeepsTheTunnel) {
   // A WireGuard of the machine's own, told apart from the bundled one by bytes at its end.
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
   const std::string own_wireguard =
@@ -157,9 +206,11 @@ TEST_F(InstallerTest, SetupOverAnInstallRestartsTheServiceAndKeepsTheTunnelAndIt
       app::SendHelperRequest({.command = "start", .config = test_support::TunnelConfig()});
   ASSERT_TRUE(started.ok) << started.message;
   const DWORD first_process = test_support::QueryService(common::kHelperServiceName).dwProcessId;
+  const common::UniqueHandle app = StartInstalledApp();
 
   ASSERT_TRUE(RunSetup());
 
+  EXPECT_TRUE(EndedAsClosed(app.get()));
   EXPECT_EQ(MachineState(), once);
   EXPECT_NE(test_support::QueryService(common::kHelperServiceName).dwProcessId, first_process);
   EXPECT_EQ(common::ReadWholeFile(test_support::kConfigPath), test_support::TunnelConfig());
@@ -197,6 +248,7 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   }
   const auto uninstall = RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString");
   ASSERT_TRUE(uninstall);
+  const common::UniqueHandle app = StartInstalledApp();
 
   ASSERT_TRUE(RunSilently(*uninstall));
   // It goes on in a copy of itself ("Un.exe" in the temporary folder), whose last step removes
@@ -204,6 +256,7 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
   EXPECT_TRUE(PollUntil(
       [] { return !RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"); }, 60000));
 
+  EXPECT_TRUE(EndedAsClosed(app.get()));
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
   EXPECT_TRUE(PollUntil([] { return test_support::TunnelServiceState() == 0; }, 5000));
   // Only the links may stay, and what they point to does.
@@ -223,5 +276,43 @@ TEST_P(UninstallTest, RemovesEverythingButWireGuard) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ServiceAnswers, UninstallTest, ::testing::Values(true, false));
+
+// The package as administrators deploy it, after WireGuard's own: an older version, the upgrade to
+// this one over the running tunnel and app, and the uninstall.
+TEST_F(InstallerTest, PackageUpgradesInPlaceAndUninstallsAllItsOwn) {
+  ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
+  const std::optional<std::string> wireguard = common::ReadWholeFile(test_support::kWireGuardExe);
+  ASSERT_TRUE(RunPackage(L"/i", test_support::BuiltProgram(L"ZEQ-VPN-previous.msi")));
+  ASSERT_TRUE(
+      app::SendHelperRequest({.command = "start", .config = test_support::TunnelConfig()}).ok);
+  const common::UniqueHandle app = StartInstalledApp();
+
+  ASSERT_TRUE(RunPackage(L"/i", test_support::BuiltProgram(L"ZEQ-VPN.msi")));
+
+  ASSERT_EQ(InstalledPackages().size(), 1u);
+  EXPECT_EQ(InstalledPackages()[0].second, L"" ZEQ_VERSION_TEXT);
+  EXPECT_TRUE(EndedAsClosed(app.get()));
+  const std::optional<test_support::ServiceConfig> config =
+      test_support::QueryServiceConfiguration(common::kHelperServiceName);
+  ASSERT_TRUE(config);
+  EXPECT_EQ(std::tuple(config->type, config->start_type, config->account, config->binary_path),
+            std::tuple(DWORD{SERVICE_WIN32_OWN_PROCESS}, DWORD{SERVICE_AUTO_START},
+                       std::wstring(L"LocalSystem"), Installed(L"tunnel_helper.exe")));
+  EXPECT_NE(config->description, L"");
+  EXPECT_EQ(common::ReadWholeFile(test_support::kConfigPath), test_support::TunnelConfig());
+  EXPECT_EQ(app::SendHelperRequest({.command = "status", .config = {}}).statusRaw, 3);
+
+  const common::UniqueHandle upgraded_app = StartInstalledApp();
+  ASSERT_TRUE(RunPackage(L"/x", test_support::BuiltProgram(L"ZEQ-VPN.msi")));
+
+  EXPECT_TRUE(EndedAsClosed(upgraded_app.get()));
+  EXPECT_TRUE(InstalledPackages().empty());
+  EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
+  EXPECT_TRUE(PollUntil([] { return test_support::TunnelServiceState() == 0; }, 5000));
+  EXPECT_FALSE(PathExists(kInstallFolder));
+  EXPECT_FALSE(PathExists(test_support::kProductDataDirectory));
+  EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
+  EXPECT_EQ(common::ReadWholeFile(test_support::kWireGuardExe), wireguard);
+}
 
 }  // namespace
