@@ -3,28 +3,16 @@
 
 !define HELPER_SERVICE "DAVIZATunnelHelper"
 !define HELPER_DISPLAY_NAME "ZEQ VPN Tunnel Helper"
-!define HELPER_DESCRIPTION "Starts, stops and reports the ZEQ VPN tunnel for the ZEQ VPN app. \
-ZEQ VPN cannot connect while it is stopped."
 !define HELPER_PIPE "\\.\pipe\DAVIZA.TunnelHelper"
 ; "WireGuardTunnel$daviza", with the dollar sign escaped for NSIS.
 !define TUNNEL_SERVICE "WireGuardTunnel$$daviza"
 !define TUNNEL_NAME "daviza"
-; Windows' default service DACL (LocalSystem, Administrators, interactive and service logons), and
-; Authenticated Users may read its status and configuration: the app checks that the pipe it talks
-; to is served by this service's process, also when its user signed in other than interactively.
-; Nobody but LocalSystem and Administrators may start, stop or reconfigure it.
-!define HELPER_SDDL "D:(A;;CCLCSWRPWPDTLOCRRC;;;SY)(A;;CCDCLCSWRPWPDTLOCRSDRCWDWO;;;BA)\
-(A;;CCLCSWLOCRRC;;;IU)(A;;CCLCSWLOCRRC;;;SU)(A;;CCLCSWLORC;;;AU)"
 ; A stop waits for a tunnel command the service is carrying out (up to 15 s) and for its own end.
 !define HELPER_STOP_LIMIT_MS 45000
 !define HELPER_START_LIMIT_MS 30000
 !define TUNNEL_STOP_LIMIT_MS 30000
 !define SC_TIMEOUT_MS 30000
 
-!define SERVICE_WIN32_OWN_PROCESS 0x10
-!define SERVICE_AUTO_START 2
-!define SERVICE_ERROR_NORMAL 1
-!define SERVICE_CHANGE_CONFIG 0x0002
 !define GENERIC_READ_WRITE 0xC0000000
 ; SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION: the server may learn who the client is, but not
 ; act as the client.
@@ -42,37 +30,23 @@ ZEQ VPN cannot connect while it is stopped."
 !macroend
 
 ; () -> 1 once the service is registered as it should be: own process, started automatically as
-; LocalSystem from the install folder, with its description, restart on failure and DACL; else 0.
+; LocalSystem from the install folder, with its description, restart on failure and access rights
+; (setup_helper.exe sets those, as for the Windows Installer package); else 0.
 Function RegisterHelperService
   System::Store "S"
   ClearErrors
-  ; Quoted: the path has blanks, and an unquoted one could start "C:\Program.exe" as LocalSystem.
-  StrCpy $0 '"$INSTDIR\tunnel_helper.exe"'
   Push "${HELPER_SERVICE}"
   Call ServiceState
   Pop $1
   ${If} $1 = 0
     !insertmacro RunServiceControl 'create ${HELPER_SERVICE} binpath= "\"$INSTDIR\tunnel_helper.exe\"" \
 type= own start= auto obj= LocalSystem DisplayName= "${HELPER_DISPLAY_NAME}"'
-  ${Else}
-    ; Set again over an earlier install. Wine's sc.exe has no "config" command.
-    System::Call "advapi32::OpenSCManagerW(p 0, p 0, i ${SC_MANAGER_CONNECT}) p.r2"
-    System::Call "advapi32::OpenServiceW(p r2, w '${HELPER_SERVICE}', i ${SERVICE_CHANGE_CONFIG}) p.r3"
-    System::Call "advapi32::ChangeServiceConfigW(p r3, i ${SERVICE_WIN32_OWN_PROCESS}, \
-i ${SERVICE_AUTO_START}, i ${SERVICE_ERROR_NORMAL}, w r0, p 0, p 0, p 0, w 'LocalSystem', w '', \
-w '${HELPER_DISPLAY_NAME}') i.r4 ?e"
-    Pop $5
-    System::Call "advapi32::CloseServiceHandle(p r3)"
-    System::Call "advapi32::CloseServiceHandle(p r2)"
-    ${If} $4 = 0
-      DetailPrint "ChangeServiceConfigW failed: $5"
-      SetErrors
-    ${EndIf}
   ${EndIf}
-  !insertmacro RunServiceControl 'description ${HELPER_SERVICE} "${HELPER_DESCRIPTION}"'
-  !insertmacro RunServiceControl 'failure ${HELPER_SERVICE} reset= 86400 \
-actions= restart/5000/restart/5000/restart/5000'
-  !insertmacro RunServiceControl 'sdset ${HELPER_SERVICE} ${HELPER_SDDL}'
+  ExecWait '"$PLUGINSDIR\setup_helper.exe" configure-service "$INSTDIR\tunnel_helper.exe"' $0
+  ${If} $0 <> 0
+    DetailPrint "The service ${HELPER_SERVICE} could not be configured."
+    SetErrors
+  ${EndIf}
   ${If} ${Errors}
     Push 0
   ${Else}

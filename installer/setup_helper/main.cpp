@@ -6,6 +6,8 @@
 //       runs: it did not close in time and /force was not given
 //   setup_helper start-app "<install folder>\zeq_vpn.exe"
 //       starts the app for the signed-in user, not elevated; 0 started, 3 not
+//   setup_helper configure-service "<install folder>\tunnel_helper.exe"
+//       sets up the registered tunnel helper service as it must run; 0 done, 3 not all of it
 //   setup_helper create-data-folders
 //       makes the service's folders in ProgramData as the service does; 0 done, 3 not
 //   setup_helper end-tunnel [<product code>]
@@ -17,12 +19,14 @@
 // The last three leave everything as it is when the package being removed, <product code>, is
 // not the last version of ZEQ VPN installed: a newer one is removing it and keeps all that.
 // 4 is a command line it does not know.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string_view>
 
 #include "common/unique_handle.h"
+#include "installer/setup_helper/helper_service.h"
 #include "installer/setup_helper/product_data.h"
 #include "installer/setup_helper/running_apps.h"
 
@@ -65,6 +69,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (count == 3 || force) result = CloseApps(arguments[2], force);
   } else if (command == L"start-app" && count == 3) {
     result = setup_helper::StartAsShellUser(arguments[2]) ? kDone : kFailed;
+  } else if (command == L"configure-service" && count == 3) {
+    result = setup_helper::ConfigureHelperService(arguments[2]) ? kDone : kFailed;
   } else if (command == L"create-data-folders" && count == 2) {
     result = setup_helper::CreateProductDataFolders() ? kDone : kFailed;
   } else if ((command == L"end-tunnel" || command == L"remove-data" ||

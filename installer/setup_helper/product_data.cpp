@@ -1,7 +1,8 @@
 #include "installer/setup_helper/product_data.h"
 
-#include <msi.h>
 #include <windows.h>
+
+#include <msi.h>
 
 #include <string>
 

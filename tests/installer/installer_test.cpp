@@ -1,7 +1,8 @@
 // ZEQ-VPN-Setup.exe and its uninstaller, run silently as a managed install runs them, against the
 // prefix's real service control manager, registry and files.
-#include <msi.h>
 #include <windows.h>
+
+#include <msi.h>
 
 #include <gtest/gtest.h>
 
@@ -295,9 +296,10 @@ TEST_F(InstallerTest, PackageUpgradesInPlaceAndUninstallsAllItsOwn) {
   const std::optional<test_support::ServiceConfig> config =
       test_support::QueryServiceConfiguration(common::kHelperServiceName);
   ASSERT_TRUE(config);
-  EXPECT_EQ(std::tuple(config->type, config->start_type, config->account, config->binary_path),
-            std::tuple(DWORD{SERVICE_WIN32_OWN_PROCESS}, DWORD{SERVICE_AUTO_START},
-                       std::wstring(L"LocalSystem"), Installed(L"tunnel_helper.exe")));
+  EXPECT_EQ(
+      std::tuple(config->type, config->start_type, config->account, config->binary_path),
+      std::tuple(DWORD{SERVICE_WIN32_OWN_PROCESS}, DWORD{SERVICE_AUTO_START},
+                 std::wstring(L"LocalSystem"), L"\"" + Installed(L"tunnel_helper.exe") + L"\""));
   EXPECT_NE(config->description, L"");
   EXPECT_EQ(common::ReadWholeFile(test_support::kConfigPath), test_support::TunnelConfig());
   EXPECT_EQ(app::SendHelperRequest({.command = "status", .config = {}}).statusRaw, 3);
