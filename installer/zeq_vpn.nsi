@@ -5,6 +5,8 @@
 ;   BUNDLE_NAMES  the list of data\'s files and folders, written by bundle_names.cmake
 ;   ICON          the app's icon, for Setup and the uninstaller
 ;   OUT_FILE      the Setup program to write
+;   SIGN_FILE     when given, the command that signs a program in place: Setup and the uninstaller
+;                 are signed as they are written, and the signed uninstaller is kept in STAGE_DIR
 ; Both take /S for a silent run (managed installs); an error then ends them with a non-zero code.
 Unicode true
 Target amd64-unicode
@@ -31,6 +33,11 @@ AllowSkipFiles off
 
 Name "${PRODUCT_NAME}"
 OutFile "${OUT_FILE}"
+!ifdef SIGN_FILE
+  !finalize '"${SIGN_FILE}" "%1"'
+  !uninstfinalize '"${SIGN_FILE}" "%1"'
+  !uninstfinalize 'cp "%1" "${STAGE_DIR}/uninstall.exe"'
+!endif
 ; Fixed rather than chosen: the service runs as LocalSystem from this folder, so it must be one
 ; that only administrators can change. A folder made elsewhere (C:\ZEQ, say) lets every user
 ; change what it holds.
