@@ -284,6 +284,7 @@ TEST_F(InstallerTest, PackageUpgradesInPlaceAndUninstallsAllItsOwn) {
   ASSERT_TRUE(test_support::PlaceWireGuardStandIn(test_support::kWireGuardExe));
   const std::optional<std::string> wireguard = common::ReadWholeFile(test_support::kWireGuardExe);
   ASSERT_TRUE(RunPackage(L"/i", test_support::BuiltProgram(L"ZEQ-VPN-previous.msi")));
+  EXPECT_TRUE(PathExists(test_support::kConfigDirectory));
   ASSERT_TRUE(
       app::SendHelperRequest({.command = "start", .config = test_support::TunnelConfig()}).ok);
   const common::UniqueHandle app = StartInstalledApp();
@@ -305,6 +306,13 @@ TEST_F(InstallerTest, PackageUpgradesInPlaceAndUninstallsAllItsOwn) {
   EXPECT_EQ(app::SendHelperRequest({.command = "status", .config = {}}).statusRaw, 3);
 
   const common::UniqueHandle upgraded_app = StartInstalledApp();
+  // A link a user planted in place of the config folder, which the service holds only while it
+  // writes there: the uninstall must not delete through it.
+  const std::wstring users_folder = LinkTarget(test_support::kConfigDirectory);
+  test_support::RemoveTree(test_support::kConfigDirectory);
+  test_support::CreateFolders(users_folder);
+  ASSERT_TRUE(test_support::WriteFileBytes(users_folder + L"\\daviza.conf", "the user's"));
+  ASSERT_TRUE(test_support::PlantDirectoryLink(test_support::kConfigDirectory, users_folder));
   ASSERT_TRUE(RunPackage(L"/x", test_support::BuiltProgram(L"ZEQ-VPN.msi")));
 
   EXPECT_TRUE(EndedAsClosed(upgraded_app.get()));
@@ -312,7 +320,8 @@ TEST_F(InstallerTest, PackageUpgradesInPlaceAndUninstallsAllItsOwn) {
   EXPECT_EQ(test_support::QueryService(common::kHelperServiceName).dwCurrentState, 0u);
   EXPECT_TRUE(PollUntil([] { return test_support::TunnelServiceState() == 0; }, 5000));
   EXPECT_FALSE(PathExists(kInstallFolder));
-  EXPECT_FALSE(PathExists(test_support::kProductDataDirectory));
+  EXPECT_FALSE(PathExists(test_support::kProductDataDirectory + std::wstring(L"\\logs")));
+  EXPECT_EQ(common::ReadWholeFile(users_folder + L"\\daviza.conf"), "the user's");
   EXPECT_FALSE(RegistryText(HKEY_CURRENT_USER, kLinkProtocolKey, L"URL Protocol"));
   EXPECT_EQ(common::ReadWholeFile(test_support::kWireGuardExe), wireguard);
 }
