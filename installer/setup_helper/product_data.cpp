@@ -116,19 +116,21 @@ bool RemoveProductData() {
       tunnel_helper::ResolveConfigStorePaths(error_text);
   if (!paths) return false;
   common::UniqueFileHandle product_folder = HoldFolder(paths->product_folder);
-  if (!product_folder)
+  if (!product_folder) {
+    // Nothing there is all right; a link there stays, and so does a folder in use.
     return GetFileAttributesW(paths->product_folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+  }
   bool removed = true;
   const struct {
     const std::wstring& folder;
     std::wstring files[2];
-  } kOwnFolders[] = {
+  } own_folders[] = {
       {paths->config_folder, {paths->config_file, paths->temporary_file}},
       {paths->log_folder,
        {paths->log_folder + L"\\" + tunnel_helper::kServiceLogName,
         paths->log_folder + L"\\" + tunnel_helper::kServiceLogName + L".1"}},
   };
-  for (const auto& own : kOwnFolders) {
+  for (const auto& own : own_folders) {
     common::UniqueFileHandle folder = HoldFolder(own.folder);
     if (!folder) continue;
     for (const std::wstring& file : own.files) removed = RemoveFile(file) && removed;
