@@ -1,9 +1,10 @@
-# zeq_add_delay_import(<target> <def file> <dll name> <dll target>)
+# zeq_add_delay_import(<target> <def file> <dll name> <dll target or "">)
 #
 # A library through which a program binds <dll name> on the first call of one of its functions
 # rather than at process start, made from the .def file of the functions the program calls
 # (MinGW-w64's dlltool; the helper that loads it, __delayLoadHelper2, comes with MinGW's runtime).
-# Linking <target> also builds <dll target>, which the program needs beside it at run time.
+# Linking <target> also builds <dll target>, when the library is one of ours, which the program
+# needs beside it at run time.
 function(zeq_add_delay_import target def_file dll_name dll_target)
   set(library ${CMAKE_CURRENT_BINARY_DIR}/lib${target}.a)
   add_custom_command(
