@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,7 +28,7 @@
 namespace {
 
 constexpr int kRuns = 5;
-constexpr int kRounds = 11;
+constexpr int kRounds = 9;
 constexpr DWORD kLimitMs = 30000;
 
 using test_support::BuiltProgram;
@@ -60,18 +59,14 @@ bool FirstFrameShown() {
   return window != nullptr && IsWindowVisible(window);
 }
 
-// Milliseconds from the start of `command_line` to its exit, or -1; `started` receives the
-// moment of the start.
-double RunToExit(const std::wstring& command_line, std::int64_t& started) {
-  started = Now();
+// Milliseconds from the start of `command_line` to its exit, or -1; `started`, when given,
+// receives the moment of the start.
+double RunToExit(const std::wstring& command_line, std::int64_t* started = nullptr) {
+  const std::int64_t start = Now();
+  if (started != nullptr) *started = start;
   const common::UniqueHandle process = test_support::StartProcess(command_line);
   if (!process || WaitForSingleObject(process.get(), kLimitMs) != WAIT_OBJECT_0) return -1;
-  return Milliseconds(started, Now());
-}
-
-double RunToExit(const std::wstring& command_line) {
-  std::int64_t started = 0;
-  return RunToExit(command_line, started);
+  return Milliseconds(start, Now());
 }
 
 // The highest peak working set seen while `command_line` runs, in MiB. Looked at every
@@ -97,58 +92,53 @@ bool CloseApp(HANDLE process) {
   return WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
 }
 
-double ColdStart() {
-  const std::int64_t started = Now();
-  const common::UniqueHandle app = test_support::StartProcess(BuiltProgram(L"zeq_vpn.exe"));
-  if (!app || !test_support::PollUntil(FirstFrameShown, kLimitMs, 4)) return -1;
-  const std::int64_t frame = EventTime("frame 1");
-  return CloseApp(app.get()) && frame != 0 ? Milliseconds(started, frame) : -1;
-}
-
 struct Figures {
   double trivial, trivial_memory, window, second, second_memory, handoff, cold;
 };
 
-// The median of `kRounds` results of `round`; -1 when one failed.
-double Median(const std::function<double(int)>& round) {
-  std::vector<double> results;
-  for (int index = 0; index < kRounds; ++index) {
-    results.push_back(round(index));
-    if (results.back() < 0) return -1;
+// One round: each figure once, a baseline right beside what it is compared with, so that a
+// change in the machine's load between them weighs on both alike. The app's first start is the
+// cold start and stays open for the second starts.
+Figures Round(const std::string& link) {
+  Figures round{-1, -1, -1, -1, -1, -1, -1};
+  round.window = RunToExit(BuiltProgram(L"minimal_window.exe"));
+  const std::int64_t started = Now();
+  const common::UniqueHandle app = test_support::StartProcess(BuiltProgram(L"zeq_vpn.exe"));
+  if (!app || !test_support::PollUntil(FirstFrameShown, kLimitMs, 4)) return round;
+  const std::int64_t frame = EventTime("frame 1");
+  round.cold = frame != 0 ? Milliseconds(started, frame) : -1;
+  round.trivial = RunToExit(BuiltProgram(L"trivial_program.exe"));
+  const std::wstring second = BuiltProgram(L"zeq_vpn.exe") + L" ";
+  std::int64_t second_started = 0;
+  round.second = RunToExit(second + std::wstring(link.begin(), link.end()), &second_started);
+  std::int64_t arrived = 0;
+  if (test_support::PollUntil([&] { return (arrived = EventTime("{url: " + link + "}")) != 0; },
+                              kLimitMs, 1)) {
+    round.handoff = Milliseconds(second_started, arrived);
   }
-  std::sort(results.begin(), results.end());
-  return results[results.size() / 2];
+  round.trivial_memory = PeakMemory(BuiltProgram(L"trivial_program.exe"));
+  round.second_memory = PeakMemory(second + L"daviza://bench/memory");
+  if (!CloseApp(app.get())) round.window = -1;
+  return round;
 }
 
+// Each figure's median over `kRounds` rounds.
 Figures Run(int run) {
-  Figures figures{};
-  figures.trivial = Median([](int) { return RunToExit(BuiltProgram(L"trivial_program.exe")); });
-  figures.trivial_memory =
-      Median([](int) { return PeakMemory(BuiltProgram(L"trivial_program.exe")); });
-  figures.window = Median([](int) { return RunToExit(BuiltProgram(L"minimal_window.exe")); });
-  figures.cold = Median([](int) { return ColdStart(); });
-  const common::UniqueHandle first = test_support::StartProcess(BuiltProgram(L"zeq_vpn.exe"));
-  if (!first || !test_support::PollUntil(FirstFrameShown, kLimitMs, 4))
-    return {-1, -1, -1, -1, -1, -1, -1};
-  std::vector<double> handoffs;
-  figures.second = Median([&](int round) {
-    const std::string link = "daviza://bench/" + std::to_string(run) + "-" + std::to_string(round);
-    std::int64_t started = 0;
-    const double time = RunToExit(
-        BuiltProgram(L"zeq_vpn.exe") + L" " + std::wstring(link.begin(), link.end()), started);
-    std::int64_t arrived = 0;
-    if (!test_support::PollUntil([&] { return (arrived = EventTime("{url: " + link + "}")) != 0; },
-                                 kLimitMs, 1))
-      return -1.0;
-    handoffs.push_back(Milliseconds(started, arrived));
-    return time;
-  });
-  figures.second_memory = Median(
-      [](int) { return PeakMemory(BuiltProgram(L"zeq_vpn.exe") + L" daviza://bench/memory"); });
-  std::sort(handoffs.begin(), handoffs.end());
-  figures.handoff = handoffs.size() == kRounds ? handoffs[kRounds / 2] : -1;
-  if (!CloseApp(first.get())) figures.handoff = -1;
-  return figures;
+  std::vector<Figures> rounds;
+  for (int index = 0; index < kRounds; ++index) {
+    rounds.push_back(Round("daviza://bench/" + std::to_string(run) + "-" + std::to_string(index)));
+  }
+  Figures medians{};
+  for (double Figures::*figure :
+       {&Figures::trivial, &Figures::trivial_memory, &Figures::window, &Figures::second,
+        &Figures::second_memory, &Figures::handoff, &Figures::cold}) {
+    std::vector<double> values;
+    for (const Figures& round : rounds) values.push_back(round.*figure);
+    std::sort(values.begin(), values.end());
+    // A failed round (-1) sorts first and makes the run fail.
+    medians.*figure = values.front() < 0 ? -1 : values[values.size() / 2];
+  }
+  return medians;
 }
 
 // One line: the median over the runs and their spread, of the figure and of its ratio to the
