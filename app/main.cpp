@@ -36,7 +36,6 @@ int RunApp() {
   common::SetProcessLog(app::MakeAppLog());
   app::RegisterLinkProtocol();
 
-  flutter::EngineProject project(L"data");
   std::vector<std::string> arguments = app::ReadLaunchArguments();
   std::vector<std::string> links;
   for (const std::string& argument : arguments) {
@@ -64,6 +63,8 @@ int RunApp() {
                 {{"from", "command line"}, {"link", common::LinkForLog(link)}});
     app::AddPendingAuthCallback(link);
   }
+  // Built only here: a later start has no engine to describe.
+  flutter::EngineProject project(L"data");
   project.dart_entrypoint_arguments = std::move(arguments);
   auto window = std::make_unique<app::FlutterWindow>(project);
   if (!window->CreateTopLevel(L"ZEQ VPN for Windows", {10, 10}, {1280, 720})) {

@@ -39,6 +39,13 @@ void RunControlCommand(const std::string& request, Engine& engine, ViewWindow& v
   for (std::string word; words >> word;) parts.push_back(word);
 
   if (parts.size() == 1 && parts[0] == "events") return answer(JoinLines(engine.events()));
+  if (parts.size() == 1 && parts[0] == "times") {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < engine.events().size(); ++i) {
+      lines.push_back(std::to_string(engine.event_times()[i]) + " " + engine.events()[i]);
+    }
+    return answer(JoinLines(lines));
+  }
   if (parts.size() == 1 && parts[0] == "state") return answer(JoinLines(dart.Lines()));
   if (parts.size() == 2 && parts[0] == "click") {
     if (parts[1] == "connect") view.Click(ViewWindow::kConnectButton);

@@ -27,6 +27,9 @@
 //                                             arguments as null, text, [a, b] or {key: value}
 //         fonts-reloaded                      the app asked for the system fonts to be reloaded
 //       Line feeds inside an event are written as the two characters \n (carriage returns \r).
+//   times
+//       The events, each line led by the QueryPerformanceCounter reading when it happened and a
+//       blank.
 //   state
 //       The lines the interface shows: "Tunnel: Connected|Disconnected|Unknown",
 //       "Last error: <message>|none", "Sign-in links: <n>", then "Link: <url>" for each.

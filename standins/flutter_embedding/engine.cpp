@@ -68,6 +68,13 @@ void Engine::Start(HWND wake_window, DartReceiver* dart) {
   for (const std::string& argument : arguments_) AddEvent("arg " + argument);
 }
 
+void Engine::AddEvent(std::string event) {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  events_.push_back(std::move(event));
+  event_times_.push_back(now.QuadPart);
+}
+
 void Engine::Stop() {
   std::map<std::uint64_t, OwedReply> owed;
   {

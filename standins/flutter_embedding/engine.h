@@ -96,8 +96,11 @@ class Engine {
   void FrameRendered();
 
   // What happened, in order, for the control pipe. Window thread.
-  void AddEvent(std::string event) { events_.push_back(std::move(event)); }
+  void AddEvent(std::string event);
   const std::vector<std::string>& events() const noexcept { return events_; }
+  // When each event happened: QueryPerformanceCounter, which every process of the machine
+  // reads alike, so that a program outside can time the app without looking while it runs.
+  const std::vector<std::int64_t>& event_times() const noexcept { return event_times_; }
 
  private:
   Engine() = default;
@@ -119,6 +122,7 @@ class Engine {
   std::map<std::string, std::unique_ptr<FlutterDesktopPluginRegistrar>> registrars_;
   std::map<std::string, Route> routes_;
   std::vector<std::string> events_;
+  std::vector<std::int64_t> event_times_;
   FlutterDesktopOnNextFrameCallback next_frame_callback_ = nullptr;
   void* next_frame_user_data_ = nullptr;
   DartReceiver* dart_ = nullptr;

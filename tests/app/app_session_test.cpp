@@ -235,6 +235,15 @@ TEST_F(AppSessionTest, LaterStartsHandTheirLinksToTheFirstInstance) {
     EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
   }
   EXPECT_EQ(log.find("SECRET"), std::string::npos) << log;
+
+  // A later start loads neither the embedding nor the plugin: the program alone in a folder
+  // hands its link over all the same.
+  const std::wstring alone = std::wstring(kAppData) + L"\\alone\\zeq_vpn.exe";
+  test_support::CreateFolders(std::wstring(kAppData) + L"\\alone");
+  ASSERT_TRUE(
+      CopyFileW((test_support::ProgramFolder() + L"\\zeq_vpn.exe").c_str(), alone.c_str(), FALSE));
+  EXPECT_EQ(test_support::RunProcess(L"\"" + alone + L"\" daviza://alone").exit_code, 0u);
+  EXPECT_TRUE(EventsContain("{url: daviza://alone}")) << Events();
 }
 
 // A refused view, and an engine refused for want of its bundle (a copy of the program without
