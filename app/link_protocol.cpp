@@ -37,11 +37,12 @@ bool WriteStringValue(const wchar_t* key_path, const wchar_t* name, const std::w
 void RegisterLinkProtocol() {
   const std::wstring program = common::ExecutablePath();
   if (program.empty()) return;
-  bool changed = WriteStringValue(L"Software\\Classes\\daviza", nullptr, L"URL:ZEQ VPN Protocol");
-  changed |= WriteStringValue(L"Software\\Classes\\daviza", L"URL Protocol", L"");
-  changed |= WriteStringValue(L"Software\\Classes\\daviza\\shell\\open\\command", nullptr,
+  const std::wstring key = kLinkProtocolKey;
+  bool changed = WriteStringValue(key.c_str(), nullptr, L"URL:ZEQ VPN Protocol");
+  changed |= WriteStringValue(key.c_str(), L"URL Protocol", L"");
+  changed |= WriteStringValue((key + L"\\shell\\open\\command").c_str(), nullptr,
                               L"\"" + program + L"\" \"%1\"");
-  changed |= WriteStringValue(L"Software\\Classes\\daviza\\DefaultIcon", nullptr, program + L",0");
+  changed |= WriteStringValue((key + L"\\DefaultIcon").c_str(), nullptr, program + L",0");
   // The broadcast waits up to a second for each window that is slow to answer, and start-up
   // (a sign-in link's hand-over above all) waits for it: it goes out only when there is a change
   // to announce.

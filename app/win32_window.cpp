@@ -11,7 +11,6 @@
 namespace app {
 namespace {
 
-constexpr wchar_t kWindowClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 constexpr int kAppIconResource = 101;
 // Older SDK headers lack it.
 constexpr DWORD kUseImmersiveDarkMode = 20;

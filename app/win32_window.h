@@ -11,6 +11,9 @@
 
 namespace app {
 
+// The class of the app's top-level window, by which an installer finds the window to close.
+inline constexpr wchar_t kWindowClassName[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
+
 class Win32Window {
  public:
   struct Point {

@@ -90,6 +90,7 @@ administrator." /SD IDOK
 ; The app's processes run from the install folder, whose files are about to change. Asked to close
 ; (the app exits as when its user closes it), they get a while to do so; a silent run then ends
 ; them, an interactive one stops with a message instead. Sets $AppWasClosed to 1 when one ran.
+; Called first: it also puts setup_helper.exe in $PLUGINSDIR for the steps after it.
 Var AppWasClosed
 !macro CLOSE_RUNNING_APP un again
 Function ${un}CloseRunningApp

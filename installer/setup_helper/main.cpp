@@ -25,6 +25,7 @@
 
 #include <string_view>
 
+#include "app/link_protocol.h"
 #include "common/unique_handle.h"
 #include "installer/setup_helper/helper_service.h"
 #include "installer/setup_helper/product_data.h"
@@ -51,7 +52,7 @@ int CloseApps(const wchar_t* program_path, bool end_the_rest) {
 int RemovalStep(std::wstring_view command) {
   if (command == L"end-tunnel") return setup_helper::EndTunnel() ? kDone : kFailed;
   if (command == L"remove-data") return setup_helper::RemoveProductData() ? kDone : kFailed;
-  const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\daviza");
+  const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, app::kLinkProtocolKey);
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? kDone : kFailed;
 }
 

@@ -7,40 +7,14 @@
 #include <string>
 
 #include "app/tunnel_helper_client.h"
-#include "common/service_status_lookup.h"
 #include "common/unique_handle.h"
 #include "tunnel_helper/config_directory.h"
 #include "tunnel_helper/machine_paths.h"
 #include "tunnel_helper/service_log.h"
-#include "tunnel_helper/tunnel_names.h"
+#include "tunnel_helper/tunnel_commands.h"
 
 namespace setup_helper {
 namespace {
-
-constexpr DWORD kWireGuardLimitMs = 30000;
-
-bool TunnelServiceExists() {
-  const common::ServiceStatusLookup lookup =
-      common::LookUpServiceStatus(tunnel_helper::kTunnelServiceName);
-  return lookup.status || lookup.error != ERROR_SERVICE_DOES_NOT_EXIST;
-}
-
-bool RunWireGuardUninstall(const std::wstring& wireguard) {
-  std::wstring command_line =
-      L"\"" + wireguard + L"\" /uninstalltunnelservice " + tunnel_helper::kTunnelName;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessW(wireguard.c_str(), command_line.data(), nullptr, nullptr, FALSE,
-                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started)) {
-    return false;
-  }
-  const common::UniqueHandle process(started.hProcess);
-  const common::UniqueHandle thread(started.hThread);
-  DWORD exit_code = 1;
-  return WaitForSingleObject(process.get(), kWireGuardLimitMs) == WAIT_OBJECT_0 &&
-         GetExitCodeProcess(process.get(), &exit_code) && exit_code == 0;
-}
 
 // The folder at `path`, held with the right to delete it and without sharing deletion, so that it
 // cannot be swapped for a link while what it holds goes; nothing when it is missing or a link.
@@ -101,13 +75,10 @@ bool CreateProductDataFolders() {
 }
 
 bool EndTunnel() {
-  if (app::SendHelperRequest({.command = "stop", .config = {}}).ok) return true;
-  if (!TunnelServiceExists()) return true;
-  for (const std::wstring& wireguard : tunnel_helper::WireGuardExeCandidates()) {
-    if (GetFileAttributesW(wireguard.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-    if (RunWireGuardUninstall(wireguard)) return true;
-  }
-  return !TunnelServiceExists();
+  // Through the service while it runs, so that the stop does not cut across its own work; when it
+  // cannot answer, the way the service itself stops the tunnel.
+  return app::SendHelperRequest({.command = "stop", .config = {}}).ok ||
+         tunnel_helper::StopTunnel().ok;
 }
 
 bool RemoveProductData() {

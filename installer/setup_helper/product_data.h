@@ -11,8 +11,8 @@ namespace setup_helper {
 // be made.
 bool CreateProductDataFolders();
 
-// Asks the service to stop the tunnel; when it cannot answer, has WireGuard remove the tunnel's
-// service itself. False when the tunnel may still run.
+// Asks the service to stop the tunnel; when it cannot answer, stops it as the service would, with
+// WireGuard. False when the tunnel may still run.
 bool EndTunnel();
 
 // Removes the service's config and logs, then their folders and "ZEQ VPN", by name and never

@@ -4,14 +4,11 @@
 
 #include <vector>
 
+#include "app/win32_window.h"
 #include "common/unique_handle.h"
 
 namespace setup_helper {
 namespace {
-
-// The class of the app's main window; other windows of the process (the engine's, the input
-// method's) are not the user's to close.
-constexpr wchar_t kMainWindowClass[] = L"FLUTTER_RUNNER_WIN32_WINDOW";
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -53,13 +50,15 @@ std::vector<RunningApp> FindRunningApps(const std::wstring& program_path) {
   return apps;
 }
 
+// The app's main window only: the other windows of the process (the engine's, the input method's)
+// are not the user's to close.
 BOOL CALLBACK PostCloseToMainWindow(HWND window, LPARAM process_id) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   wchar_t class_name[64] = {};
   if (owner == static_cast<DWORD>(process_id) &&
       GetClassNameW(window, class_name, static_cast<int>(std::size(class_name))) > 0 &&
-      std::wstring_view(class_name) == kMainWindowClass) {
+      std::wstring_view(class_name) == app::kWindowClassName) {
     PostMessageW(window, WM_CLOSE, 0, 0);
   }
   return TRUE;
