@@ -107,7 +107,9 @@ void Win32Window::AttachChild(HWND content) noexcept {
   const RECT frame = ClientRect();
   MoveWindow(content, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
              TRUE);
-  SetFocus(content);
+  // Focusing a child of a window that is not active would activate it first, hidden as it still is
+  // before its first frame; activation hands the child the focus when the window is shown.
+  if (GetActiveWindow() == window_handle_) SetFocus(content);
 }
 
 LRESULT CALLBACK Win32Window::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam,

@@ -124,6 +124,15 @@ TEST_F(AppSessionTest, FirstStartOpensTheWindowAndDrivesTheTunnelThroughTheServi
   EXPECT_EQ(std::tuple(frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top),
             std::tuple(10L, 10L, 1280L, 720L));
   EXPECT_TRUE(test_support::PollUntil([&] { return IsWindowVisible(windows[0]) != FALSE; }, 5000));
+  // Shown, it is active and its view has the keyboard focus.
+  EXPECT_TRUE(test_support::PollUntil(
+      [&] {
+        GUITHREADINFO thread{};
+        thread.cbSize = sizeof(thread);
+        return GetGUIThreadInfo(GetWindowThreadProcessId(windows[0], nullptr), &thread) &&
+               thread.hwndFocus == GetWindow(windows[0], GW_CHILD);
+      },
+      5000));
   // The view keeps covering the client area when the window is resized.
   SetWindowPos(windows[0], nullptr, 0, 0, 700, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   EXPECT_TRUE(test_support::PollUntil(
