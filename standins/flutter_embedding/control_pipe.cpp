@@ -67,7 +67,7 @@ struct Exchange {
 
 }  // namespace
 
-std::unique_ptr<ControlServer> ControlServer::Start(Engine& engine, ControlHandler handler) {
+std::unique_ptr<ControlServer> ControlServer::Create(Engine& engine, ControlHandler handler) {
   std::unique_ptr<ControlServer> server(new ControlServer(engine, std::move(handler)));
   // Created here, not on the thread, so that the pipe exists once the view does.
   common::UniqueFileHandle pipe(CreateNamedPipeW(
@@ -78,8 +78,11 @@ std::unique_ptr<ControlServer> ControlServer::Start(Engine& engine, ControlHandl
   server->stop_event_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!pipe || !io_event || !server->stop_event_) return nullptr;
   server->pipe_.emplace(std::move(pipe), std::move(io_event));
-  server->thread_ = std::thread([raw = server.get()] { raw->Serve(); });
   return server;
+}
+
+void ControlServer::Serve() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { ServeClients(); });
 }
 
 ControlServer::~ControlServer() {
@@ -87,7 +90,7 @@ ControlServer::~ControlServer() {
   if (thread_.joinable()) thread_.join();
 }
 
-void ControlServer::Serve() noexcept {
+void ControlServer::ServeClients() noexcept {
   try {
     while (WaitForSingleObject(stop_event_.get(), 0) == WAIT_TIMEOUT) {
       const common::PipeIoResult connect = pipe_->Connect(stop_event_.get(), nullptr);

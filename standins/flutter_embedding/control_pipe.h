@@ -25,8 +25,11 @@ using ControlHandler =
 // window thread through the engine's queue, and waited for with a bound.
 class ControlServer {
  public:
-  // Null when the pipe cannot be created (for example, another view of this machine serves it).
-  static std::unique_ptr<ControlServer> Start(Engine& engine, ControlHandler handler);
+  // The pipe, not yet served: a client may connect and waits for its answer until `Serve`. Null
+  // when the pipe cannot be created (for example, another view of this machine serves it).
+  static std::unique_ptr<ControlServer> Create(Engine& engine, ControlHandler handler);
+  // Starts the thread that serves the pipe; once.
+  void Serve();
   // Stops and joins the thread; a request in progress is abandoned.
   ~ControlServer();
   ControlServer(const ControlServer&) = delete;
@@ -35,7 +38,7 @@ class ControlServer {
  private:
   ControlServer(Engine& engine, ControlHandler handler)
       : engine_(engine), handler_(std::move(handler)) {}
-  void Serve() noexcept;
+  void ServeClients() noexcept;
   void ServeOneClient();
   std::string Forward(const std::string& request);
 

@@ -6,7 +6,6 @@ namespace standin {
 namespace {
 
 constexpr wchar_t kViewClass[] = L"ZEQ_FLUTTER_STANDIN_VIEW";
-constexpr wchar_t kHolderClass[] = L"ZEQ_FLUTTER_STANDIN_HOLDER";
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
@@ -17,18 +16,14 @@ HINSTANCE ThisModule() {
 }
 
 // Registered once per process and kept: windows of the class may exist until the DLL unloads.
-bool RegisterClasses(WNDPROC view_procedure) {
+bool RegisterViewClass(WNDPROC view_procedure) {
   static const bool registered = [view_procedure] {
     WNDCLASSW view_class = {};
     view_class.lpfnWndProc = view_procedure;
     view_class.hInstance = ThisModule();
     view_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     view_class.lpszClassName = kViewClass;
-    WNDCLASSW holder_class = {};
-    holder_class.lpfnWndProc = DefWindowProcW;
-    holder_class.hInstance = ThisModule();
-    holder_class.lpszClassName = kHolderClass;
-    return RegisterClassW(&view_class) != 0 && RegisterClassW(&holder_class) != 0;
+    return RegisterClassW(&view_class) != 0;
   }();
   return registered;
 }
@@ -36,16 +31,12 @@ bool RegisterClasses(WNDPROC view_procedure) {
 }  // namespace
 
 std::unique_ptr<ViewWindow> ViewWindow::Create(Engine& engine, int width, int height) {
-  if (!RegisterClasses(&ViewWindow::WindowProcedure)) return nullptr;
+  if (!RegisterViewClass(&ViewWindow::WindowProcedure)) return nullptr;
   std::unique_ptr<ViewWindow> view(new ViewWindow(engine));
-  width = std::max(width, 1);
-  height = std::max(height, 1);
-  view->holder_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kHolderClass, L"", WS_POPUP, 0, 0, width,
-                                      height, nullptr, nullptr, ThisModule(), nullptr));
-  if (!view->holder_) return nullptr;
+  // Under the message-only window it has no screen of its own until the app gives it a parent.
   view->view_.reset(CreateWindowExW(0, kViewClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                                    0, width, height, view->holder_.get(), nullptr, ThisModule(),
-                                    view.get()));
+                                    0, std::max(width, 1), std::max(height, 1), HWND_MESSAGE,
+                                    nullptr, ThisModule(), view.get()));
   if (!view->view_) return nullptr;
   const struct {
     int id;
@@ -59,15 +50,10 @@ std::unique_ptr<ViewWindow> ViewWindow::Create(Engine& engine, int width, int he
                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.id)), ThisModule(),
                     nullptr);
   }
-  view->ResizeBackBuffer(width, height);
   return view;
 }
 
-ViewWindow::~ViewWindow() {
-  if (back_dc_ && original_bitmap_ != nullptr) SelectObject(back_dc_.get(), original_bitmap_);
-  view_.reset();
-  holder_.reset();
-}
+ViewWindow::~ViewWindow() = default;
 
 void ViewWindow::RequestFrame() {
   if (frame_pending_) return;
@@ -83,43 +69,9 @@ void ViewWindow::Click(int button_id) {
                reinterpret_cast<LPARAM>(GetDlgItem(view_.get(), button_id)));
 }
 
-void ViewWindow::ResizeBackBuffer(int width, int height) {
-  if (back_dc_ && original_bitmap_ != nullptr) SelectObject(back_dc_.get(), original_bitmap_);
-  back_bitmap_.reset();
-  if (!back_dc_) back_dc_.reset(CreateCompatibleDC(nullptr));
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = std::max(width, 1);
-  info.bmiHeader.biHeight = -std::max(height, 1);  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  back_bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (back_dc_ && back_bitmap_) {
-    original_bitmap_ = SelectObject(back_dc_.get(), back_bitmap_.get());
-  }
-  width_ = width;
-  height_ = height;
-}
-
 void ViewWindow::Render() {
   frame_pending_ = false;
-  if (back_dc_ && back_bitmap_) {
-    HDC dc = back_dc_.get();
-    const RECT all = {0, 0, width_, height_};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    const HGDIOBJ font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    SetBkMode(dc, TRANSPARENT);
-    int y = 16;
-    const std::vector<std::string> lines =
-        client_ != nullptr ? client_->Lines() : std::vector<std::string>{};
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      TextOutA(dc, 16, y, lines[i].c_str(), static_cast<int>(lines[i].size()));
-      y += (i == 0) ? 80 : 20;  // the buttons sit below the first line
-    }
-    SelectObject(dc, font);
-  }
+  frame_lines_ = client_ != nullptr ? client_->Lines() : std::vector<std::string>{};
   ++frames_;
   engine_.AddEvent("frame " + std::to_string(frames_));
   if (view_) InvalidateRect(view_.get(), nullptr, FALSE);
@@ -129,8 +81,16 @@ void ViewWindow::Render() {
 
 void ViewWindow::Paint(HWND hwnd) {
   PAINTSTRUCT paint;
-  HDC dc = BeginPaint(hwnd, &paint);
-  if (back_dc_) BitBlt(dc, 0, 0, width_, height_, back_dc_.get(), 0, 0, SRCCOPY);
+  const HDC dc = BeginPaint(hwnd, &paint);
+  FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  const HGDIOBJ font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SetBkMode(dc, TRANSPARENT);
+  int y = 16;
+  for (std::size_t i = 0; i < frame_lines_.size(); ++i) {
+    TextOutA(dc, 16, y, frame_lines_[i].c_str(), static_cast<int>(frame_lines_[i].size()));
+    y += (i == 0) ? 80 : 20;  // the buttons sit below the first line
+  }
+  SelectObject(dc, font);
   EndPaint(hwnd, &paint);
 }
 
@@ -156,7 +116,6 @@ LRESULT ViewWindow::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM
       engine_.RunPosted();
       return 0;
     case WM_SIZE:
-      ResizeBackBuffer(LOWORD(lparam), HIWORD(lparam));
       RequestFrame();
       return 0;
     case WM_ERASEBKGND:

@@ -1,7 +1,7 @@
-// The view: a child window of the stand-in's own class, created under a hidden holder window until
-// the app makes it the content of its own window. It wakes the engine's queue, renders frames
-// into an off-screen bitmap (a hidden window gets no WM_PAINT, and the app waits for a frame
-// before it shows itself) and blits the last frame on WM_PAINT. Window thread only.
+// The view: a child window of the stand-in's own class, created under the message-only window
+// until the app makes it the content of its own window. It wakes the engine's queue and renders
+// frames: a frame fixes what the view shows, and WM_PAINT draws the last one (a hidden window gets
+// no WM_PAINT, and the app waits for a frame before it shows itself). Window thread only.
 #pragma once
 
 #include <windows.h>
@@ -22,22 +22,7 @@ struct WindowTraits {
   static void Close(Type window) noexcept { DestroyWindow(window); }
 };
 
-struct GdiObjectTraits {
-  using Type = HGDIOBJ;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type object) noexcept { DeleteObject(object); }
-};
-
-// Memory device contexts from CreateCompatibleDC (not those from GetDC).
-struct MemoryDcTraits {
-  using Type = HDC;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type dc) noexcept { DeleteDC(dc); }
-};
-
 using UniqueWindow = common::UniqueResource<WindowTraits>;
-using UniqueGdiObject = common::UniqueResource<GdiObjectTraits>;
-using UniqueMemoryDc = common::UniqueResource<MemoryDcTraits>;
 
 // What the view shows and whom it tells about frames and clicks: the Dart program.
 class FrameClient {
@@ -76,17 +61,11 @@ class ViewWindow {
   LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void Render();
   void Paint(HWND hwnd);
-  void ResizeBackBuffer(int width, int height);
 
   Engine& engine_;
   FrameClient* client_ = nullptr;
-  UniqueWindow holder_;
   UniqueWindow view_;  // released, not destroyed, when a parent destroys it first
-  UniqueMemoryDc back_dc_;
-  UniqueGdiObject back_bitmap_;
-  HGDIOBJ original_bitmap_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
+  std::vector<std::string> frame_lines_;  // what the last frame shows
   int frames_ = 0;
   bool frame_pending_ = false;
 };
