@@ -3,12 +3,11 @@
 #include <windows.h>
 
 #include <io.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <iostream>
 
-#include "common/unique_handle.h"
+#include "app/command_line.h"
 #include "common/windows_error.h"
 #include "flutter_glue/embedding_api.h"
 
@@ -19,12 +18,10 @@ std::string ToUtf8(const wchar_t* text) {
 }
 
 std::vector<std::string> ReadLaunchArguments() {
-  int count = 0;
-  const common::UniqueLocalMemory arguments(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> launch_arguments;
-  if (!arguments) return launch_arguments;
-  wchar_t* const* items = static_cast<wchar_t**>(arguments.get());
-  for (int index = 1; index < count; ++index) launch_arguments.push_back(ToUtf8(items[index]));
+  for (const std::wstring& argument : CommandLineArguments(GetCommandLineW())) {
+    launch_arguments.push_back(ToUtf8(argument.c_str()));
+  }
   return launch_arguments;
 }
 

@@ -11,7 +11,8 @@ namespace app {
 [[nodiscard]] std::string ToUtf8(const wchar_t* text);
 
 // The arguments of GetCommandLineW after the program name, in order, duplicates and empty ones
-// kept; an argument that cannot be converted is an empty string.
+// kept; an argument that cannot be converted is an empty string. Split by the app itself, as
+// CommandLineToArgvW would: a later start has no other use for the shell's library.
 [[nodiscard]] std::vector<std::string> ReadLaunchArguments();
 
 // Opens a console and points the standard streams, and the engine's output, at it.
