@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/support/all_strings.h"
 
 namespace {
 
@@ -25,14 +26,7 @@ std::vector<std::wstring> WindowsArguments(const std::wstring& line) {
 }
 
 TEST(CommandLineArguments, SplitsEveryLineAsWindowsDoes) {
-  std::vector<std::wstring> tails = {L""};
-  for (std::size_t first = 0, length = 1; length <= 6; ++length) {
-    const std::size_t end = tails.size();
-    for (std::size_t i = first; i < end; ++i) {
-      for (const wchar_t c : std::wstring(L" \t\\\"\na")) tails.push_back(tails[i] + c);
-    }
-    first = end;
-  }
+  const std::vector<std::wstring> tails = test_support::AllStrings(L" \t\\\"\na", 6);
   const std::wstring programs[] = {L"zeq_vpn.exe", L"\"C:\\Program Files\\ZEQ VPN\\zeq_vpn.exe\"",
                                    L"\"C:\\open", L"a\"b c\"", L""};
   for (const std::wstring& program : programs) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/support/all_strings.h"
 #include "tests/support/files.h"
 #include "tests/support/process.h"
 #include "tunnel_helper/command_line.h"
@@ -19,14 +20,7 @@ namespace {
 // Every string of up to four characters over blank, tab, backslash, double quote and "a", and
 // arguments with line feeds, vertical tabs and characters outside ASCII.
 std::vector<std::wstring> Arguments() {
-  std::vector<std::wstring> arguments = {L""};
-  for (std::size_t first = 0, length = 1; length <= 4; ++length) {
-    const std::size_t end = arguments.size();
-    for (std::size_t i = first; i < end; ++i) {
-      for (const wchar_t c : std::wstring(L" \t\\\"a")) arguments.push_back(arguments[i] + c);
-    }
-    first = end;
-  }
+  std::vector<std::wstring> arguments = test_support::AllStrings(L" \t\\\"a", 4);
   arguments.insert(arguments.end(), {L"line\nfeed", L"vertical\vtab", L"\u00e9t\u00e9 \u4e2d\\\"",
                                      L"\U0001F600 \\", L"\\\\server\\share\\with blank\\"});
   return arguments;
