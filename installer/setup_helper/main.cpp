@@ -21,12 +21,12 @@
 // 4 is a command line it does not know.
 #include <windows.h>
 
-#include <shellapi.h>
-
+#include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/link_protocol.h"
-#include "common/unique_handle.h"
 #include "installer/setup_helper/helper_service.h"
 #include "installer/setup_helper/product_data.h"
 #include "installer/setup_helper/running_apps.h"
@@ -37,7 +37,7 @@ constexpr int kDone = 0;
 constexpr int kFailed = 3;
 constexpr int kUsage = 4;
 
-int CloseApps(const wchar_t* program_path, bool end_the_rest) {
+int CloseApps(const std::wstring& program_path, bool end_the_rest) {
   switch (setup_helper::CloseRunningApps(program_path, setup_helper::kCloseWaitMs, end_the_rest)) {
     case setup_helper::CloseOutcome::kNoneRunning:
       return 0;
@@ -59,25 +59,23 @@ int RemovalStep(std::wstring_view command) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int count = 0;
-  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  const common::UniqueLocalMemory owner(arguments);
-  if (arguments == nullptr) return kUsage;
-  const std::wstring_view command = count > 1 ? arguments[1] : L"";
+  const std::vector<std::wstring> arguments = app::CommandLineArguments(GetCommandLineW());
+  const std::size_t count = arguments.size();
+  const std::wstring_view command = count > 0 ? std::wstring_view(arguments[0]) : L"";
   int result = kUsage;
-  if (command == L"close-apps" && (count == 3 || count == 4)) {
-    const bool force = count == 4 && std::wstring_view(arguments[3]) == L"/force";
-    if (count == 3 || force) result = CloseApps(arguments[2], force);
-  } else if (command == L"start-app" && count == 3) {
-    result = setup_helper::StartAsShellUser(arguments[2]) ? kDone : kFailed;
-  } else if (command == L"configure-service" && count == 3) {
-    result = setup_helper::ConfigureHelperService(arguments[2]) ? kDone : kFailed;
-  } else if (command == L"create-data-folders" && count == 2) {
+  if (command == L"close-apps" && (count == 2 || count == 3)) {
+    const bool force = count == 3 && arguments[2] == L"/force";
+    if (count == 2 || force) result = CloseApps(arguments[1], force);
+  } else if (command == L"start-app" && count == 2) {
+    result = setup_helper::StartAsShellUser(arguments[1]) ? kDone : kFailed;
+  } else if (command == L"configure-service" && count == 2) {
+    result = setup_helper::ConfigureHelperService(arguments[1]) ? kDone : kFailed;
+  } else if (command == L"create-data-folders" && count == 1) {
     result = setup_helper::CreateProductDataFolders() ? kDone : kFailed;
   } else if ((command == L"end-tunnel" || command == L"remove-data" ||
               command == L"forget-link-protocol") &&
-             (count == 2 || count == 3)) {
-    result = count == 3 && setup_helper::AnotherVersionInstalled(arguments[2])
+             (count == 1 || count == 2)) {
+    result = count == 2 && setup_helper::AnotherVersionInstalled(arguments[1])
                  ? kDone
                  : RemovalStep(command);
   }
